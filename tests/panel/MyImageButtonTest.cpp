@@ -1,0 +1,145 @@
+#include "MyImageButton.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+// Puts a recording `xdg-open` of our own first on PATH, so that the browser launch runs it instead
+// of a real browser. It writes each address it is given on a line of its own and exits 0, so the
+// launch tries nothing else.
+class RecordingBrowser : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE (dir.createDirectory());
+        auto script = dir.getChildFile ("xdg-open");
+        // Plain line ends: a carriage return after the interpreter would keep the script from starting.
+        ASSERT_TRUE (script.replaceWithText (
+            "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record.getFullPathName() + "'\nexit 0\n", false, false, "\n"));
+        ASSERT_TRUE (script.setExecutePermission (true));
+
+        if (auto* path = std::getenv ("PATH"))
+            oldPath = path;
+
+        ASSERT_EQ (setenv ("PATH", (dir.getFullPathName() + ":" + oldPath).toRawUTF8(), 1), 0);
+    }
+
+    void TearDown() override
+    {
+        setenv ("PATH", oldPath.toRawUTF8(), 1);
+        dir.deleteRecursively();
+    }
+
+    juce::StringArray opened() const
+    {
+        juce::StringArray lines;
+        lines.addLines (record.loadFileAsString());
+        lines.removeEmptyStrings();
+        return lines;
+    }
+
+    // Waits up to `ms` for `count` addresses to arrive; the launch does not wait for the browser.
+    juce::StringArray waitForOpened (int count, int ms = 5000) const
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)ms;
+
+        while (opened().size() < count && juce::Time::getMillisecondCounter() < end)
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+
+        return opened();
+    }
+
+    static void click (juce::Button& button)
+    {
+        // The click is delivered through the message loop, as a real one is.
+        button.triggerClick();
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    }
+
+    juce::File dir{ juce::File::createTempFile ("zarvo-browser") };
+    juce::File record{ dir.getChildFile ("opened.txt") };
+    juce::String oldPath;
+};
+
+constexpr const char* pageWithQuery = "https://www.instagram.com/zarvo.audio?igsh=MWx5bTE&utm_source=qr";
+constexpr const char* pageWithoutQuery = "https://www.instagram.com/zarvo.audio";
+} // namespace
+
+TEST_F (RecordingBrowser, AClickWithoutAnAddressOpensNothing)
+{
+    MyImageButton neverGiven;
+    MyImageButton givenAnEmptyOne;
+    givenAnEmptyOne.setURL (juce::URL());
+
+    click (neverGiven);
+    click (givenAnEmptyOne);
+
+    // Long enough for a launched shell to have run the script several times over.
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (500);
+    EXPECT_FALSE (record.exists()) << opened().joinIntoString (", ");
+}
+
+TEST_F (RecordingBrowser, AClickOpensTheWholeAddressOnce)
+{
+    MyImageButton button;
+    button.setURL (juce::URL (pageWithQuery));
+
+    click (button);
+    auto lines = waitForOpened (1);
+    ASSERT_EQ (lines.size(), 1);
+    EXPECT_EQ (lines[0], pageWithQuery);
+
+    // No second launch follows later.
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
+    EXPECT_EQ (opened().size(), 1);
+
+    // Each click opens it again; the button stays usable.
+    click (button);
+    lines = waitForOpened (2);
+    ASSERT_EQ (lines.size(), 2);
+    EXPECT_EQ (lines[1], pageWithQuery);
+}
+
+TEST_F (RecordingBrowser, ANewAddressReplacesTheOldOne)
+{
+    MyImageButton button;
+    button.setURL (juce::URL (pageWithQuery));
+    button.setURL (juce::URL ("https://space.bilibili.com/35460"));
+
+    click (button);
+    const auto lines = waitForOpened (1);
+    ASSERT_EQ (lines.size(), 1);
+    EXPECT_EQ (lines[0], "https://space.bilibili.com/35460");
+}
+
+TEST (MyImageButton, TooltipHoldsTheAddressWithoutItsQuery)
+{
+    struct Case
+    {
+        const char* address;
+        const char* tooltip;
+    };
+
+    const Case cases[]{
+        { pageWithQuery, pageWithoutQuery },
+        { "https://www.douyin.com/user/MS4wLjABAAAA", "https://www.douyin.com/user/MS4wLjABAAAA" },
+        { "", "" },
+    };
+
+    for (const auto& c : cases)
+    {
+        MyImageButton button;
+        EXPECT_EQ (button.getTooltip(), "");
+        button.setURL (juce::URL (c.address));
+        EXPECT_EQ (button.getTooltip(), c.tooltip) << c.address;
+    }
+
+    // Setting an address again, as every paint of the panel does, keeps the tooltip.
+    MyImageButton button;
+    button.setURL (juce::URL (pageWithQuery));
+    button.setURL (juce::URL (pageWithQuery));
+    EXPECT_EQ (button.getTooltip(), pageWithoutQuery);
+}
