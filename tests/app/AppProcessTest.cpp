@@ -1,0 +1,384 @@
+// The real application in its own process, on an X display of its own: the window as the X server
+// sees it (geometry, title, icon, pixels of a screenshot, focus), the buttons driven by the pointer,
+// the single-instance rule and the log lines on standard error.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <regex>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+struct CommandResult
+{
+    int exitCode;
+    std::string output;
+};
+
+CommandResult run (const std::string& command)
+{
+    CommandResult result{ -1, {} };
+    FILE* pipe = ::popen ((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread (chunk, 1, sizeof (chunk), pipe)) > 0)
+        result.output.append (chunk, n);
+    const auto status = ::pclose (pipe);
+    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    return result;
+}
+
+// One started ZarvoQ7TR, its standard error going to a file.
+class AppProcess
+{
+public:
+    AppProcess() : logFile (juce::File::createTempFile ("zarvo-app-log"))
+    {
+        // Nothing after fork may allocate: the path is ready before.
+        const std::string logPath = logFile.getFullPathName().toStdString();
+        pid = ::fork();
+        if (pid == 0)
+        {
+            const int fd = ::open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2 (fd, 2);
+            ::execl (ZARVO_APP_PATH, ZARVO_APP_PATH, (char*)nullptr);
+            ::_exit (127);
+        }
+    }
+
+    ~AppProcess()
+    {
+        if (pid > 0 && !finished)
+        {
+            ::kill (pid, SIGKILL);
+            ::waitpid (pid, nullptr, 0);
+        }
+        logFile.deleteFile();
+    }
+
+    // The exit code once the process has ended within the time, otherwise nothing.
+    std::optional<int> waitForExit (int timeoutMs)
+    {
+        for (int waited = 0; waited <= timeoutMs; waited += 20)
+        {
+            int status = 0;
+            if (::waitpid (pid, &status, WNOHANG) == pid)
+            {
+                finished = true;
+                return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+            }
+            juce::Thread::sleep (20);
+        }
+        return {};
+    }
+
+    bool isRunning() { return !finished && !waitForExit (0).has_value(); }
+
+    // The id of the process's visible window, or empty once the time is up.
+    std::string findWindow (int timeoutMs = 10000)
+    {
+        for (int waited = 0; waited <= timeoutMs; waited += 100)
+        {
+            const auto found = run ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+            if (found.exitCode == 0 && !found.output.empty())
+                return found.output.substr (0, found.output.find ('\n'));
+            juce::Thread::sleep (100);
+        }
+        return {};
+    }
+
+    juce::StringArray logLines() const { return juce::StringArray::fromLines (logFile.loadFileAsString()); }
+
+    pid_t pid = -1;
+
+private:
+    juce::File logFile;
+    bool finished = false;
+};
+
+juce::Rectangle<int> windowGeometry (const std::string& window)
+{
+    const auto info = run ("xwininfo -id " + window).output;
+    const auto field = [&info] (const std::string& name)
+    {
+        std::smatch match;
+        const std::regex pattern (name + ":\\s+(-?\\d+)");
+        return std::regex_search (info, match, pattern) ? std::stoi (match[1]) : -1;
+    };
+    return { field ("Absolute upper-left X"), field ("Absolute upper-left Y"), field ("Width"), field ("Height") };
+}
+
+// The window's area of a screenshot of the whole screen.
+juce::Image screenshotOf (const std::string& window)
+{
+    const auto file = juce::File::createTempFile (".png");
+    run ("import -window root png:" + file.getFullPathName().toStdString());
+    const auto screen = juce::ImageFileFormat::loadFrom (file);
+    file.deleteFile();
+    if (!screen.isValid())
+        return {};
+    return screen.getClippedImage (windowGeometry (window)).createCopy().convertedToFormat (juce::Image::ARGB);
+}
+
+void moveTo (const std::string& window, int x, int y)
+{
+    run ("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y));
+    juce::Thread::sleep (150);
+}
+
+const juce::Colour orange (0xFFFFAB21);
+const juce::Rectangle<int> logoArea (8, 11, 120, 40);
+
+struct BandReport
+{
+    int strayPixels = 0; // not orange, outside the logo and the two buttons
+    int logoPixels = 0;  // not orange, inside the logo's area
+    int brightestBlue = 0;
+    bool hasWhite = false;
+};
+
+BandReport examineBand (const juce::Image& shot)
+{
+    BandReport report;
+    for (int y = 0; y < 62; ++y)
+        for (int x = 0; x < shot.getWidth(); ++x)
+        {
+            const auto pixel = shot.getPixelAt (x, y);
+            if (logoArea.contains (x, y))
+            {
+                report.logoPixels += pixel != orange ? 1 : 0;
+                report.brightestBlue = std::max (report.brightestBlue, (int)pixel.getBlue());
+                report.hasWhite = report.hasWhite || pixel == juce::Colours::white;
+            }
+            else if (!juce::Rectangle<int> (510, 18, 91, 30).contains (x, y))
+            {
+                report.strayPixels += pixel != orange ? 1 : 0;
+            }
+        }
+    return report;
+}
+
+int countLinesStartingWith (const juce::StringArray& lines, const juce::String& prefix)
+{
+    int count = 0;
+    for (const auto& line : lines)
+        count += line.startsWith (prefix) ? 1 : 0;
+    return count;
+}
+} // namespace
+
+TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
+{
+    AppProcess app;
+    const auto window = app.findWindow();
+    ASSERT_FALSE (window.empty());
+
+    const auto geometry = windowGeometry (window);
+    const auto screen = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->totalArea;
+    EXPECT_EQ (geometry.getWidth(), 622);
+    EXPECT_EQ (geometry.getHeight(), 765);
+    EXPECT_EQ (geometry.getX(), screen.getCentreX() - 311);
+    EXPECT_EQ (geometry.getY(), screen.getCentreY() - 382);
+
+    // No native title: whichever of the two title properties is set carries no text.
+    for (const auto* property : { "WM_NAME", "_NET_WM_NAME", "WM_ICON_NAME", "_NET_WM_ICON_NAME" })
+    {
+        const auto line = juce::String (run ("xprop -notype -id " + window + " " + property).output).trim();
+        SCOPED_TRACE (line);
+        if (line.contains ("="))
+        {
+            EXPECT_TRUE (line.fromFirstOccurrenceOf ("=", false, false).trim().unquoted().isEmpty());
+        }
+        else
+        {
+            EXPECT_THAT (line.toStdString(),
+                         ::testing::AnyOf (::testing::HasSubstr ("not found"), ::testing::HasSubstr ("no such atom")));
+        }
+    }
+    EXPECT_THAT (run ("xprop -id " + window + " WM_CLASS").output,
+                 ::testing::HasSubstr ("\"ZarvoQ7TR\", \"ZarvoQ7TR\""));
+
+    // A drag from the bottom-right corner outwards moves nothing's size.
+    moveTo (window, 621, 764);
+    run ("xdotool mousedown 1");
+    moveTo (window, 700, 850);
+    run ("xdotool mouseup 1");
+    juce::Thread::sleep (300);
+    const auto after = windowGeometry (window);
+    EXPECT_EQ (after.getWidth(), 622);
+    EXPECT_EQ (after.getHeight(), 765);
+}
+
+TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsElsewhere)
+{
+    AppProcess app;
+    const auto window = app.findWindow();
+    ASSERT_FALSE (window.empty());
+    const auto root = run ("xwininfo -root | awk '/Window id:/ { print $4 }'").output;
+
+    // No window manager here: the focus moves only when asked to. The window is given it, then the
+    // root window takes it (as another window would), then the window gets it back.
+    struct Step
+    {
+        const char* name;
+        std::string focusTarget;
+        bool active;
+    };
+    const Step steps[] = { { "focused", window, true },
+                           { "focus elsewhere", root, false },
+                           { "focused again", window, true } };
+
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE (step.name);
+        ASSERT_EQ (run ("xdotool windowfocus --sync " + step.focusTarget).exitCode, 0);
+        juce::Thread::sleep (400);
+
+        const auto shot = screenshotOf (window);
+        ASSERT_TRUE (shot.isValid());
+        ASSERT_EQ (shot.getWidth(), 622);
+        const auto band = examineBand (shot);
+        EXPECT_EQ (band.strayPixels, 0);
+        EXPECT_GT (band.logoPixels, 200);
+        EXPECT_EQ (band.hasWhite, step.active);
+        // White at 60 % over orange: the blue channel reaches about 33 + 0.6 * 222.
+        EXPECT_NEAR (band.brightestBlue, step.active ? 255 : 166, 6);
+        EXPECT_EQ (shot.getPixelAt (0, 0), orange);
+        EXPECT_EQ (shot.getPixelAt (621, 61), orange);
+        EXPECT_EQ (shot.getPixelAt (11, 98), juce::Colour (0xFF1E1E1E));
+
+        // Keep a copy for a human eye when asked to.
+        if (auto* dir = std::getenv ("ZARVO_SCREENSHOT_DIR"))
+        {
+            juce::File file (juce::File (dir).getChildFile (juce::String (step.name).replace (" ", "-") + ".png"));
+            file.deleteFile();
+            juce::FileOutputStream out (file);
+            juce::PNGImageFormat().writeImageToStream (shot, out);
+        }
+    }
+}
+
+TEST (AppProcessTest, WindowIconHoldsTheSixSizes)
+{
+    AppProcess app;
+    const auto window = app.findWindow();
+    ASSERT_FALSE (window.empty());
+
+    // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
+    const auto icon = run ("xprop -len 4000000 -id " + window + " _NET_WM_ICON").output;
+    std::vector<int> sizes;
+    const std::regex pattern ("Icon \\((\\d+) x (\\d+)\\)");
+    for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), end; it != end; ++it)
+    {
+        EXPECT_EQ ((*it)[1], (*it)[2]);
+        sizes.push_back (std::stoi ((*it)[1]));
+    }
+    EXPECT_THAT (sizes, ::testing::ElementsAre (16, 24, 32, 48, 64, 256));
+}
+
+TEST (AppProcessTest, DoubleClickOnTheBandChangesNothing)
+{
+    AppProcess app;
+    const auto window = app.findWindow();
+    ASSERT_FALSE (window.empty());
+    const auto before = windowGeometry (window);
+
+    moveTo (window, 300, 30);
+    run ("xdotool click --repeat 2 --delay 80 1");
+    juce::Thread::sleep (500);
+
+    EXPECT_EQ (windowGeometry (window), before);
+    EXPECT_TRUE (app.isRunning());
+    EXPECT_EQ (app.findWindow (0), window);
+}
+
+TEST (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZero)
+{
+    AppProcess app;
+    const auto window = app.findWindow();
+    ASSERT_FALSE (window.empty());
+
+    // The brightest blue of the close button's cross: white, then grey 200 under the pointer, grey
+    // 150 while pressed. Orange around it has blue 33.
+    const auto crossBlue = [&window]
+    {
+        juce::Thread::sleep (300);
+        const auto shot = screenshotOf (window);
+        int brightest = 0;
+        for (int y = 18; y < 48; ++y)
+            for (int x = 571; x < 601; ++x)
+                brightest = std::max (brightest, (int)shot.getPixelAt (x, y).getBlue());
+        return brightest;
+    };
+
+    moveTo (window, 300, 30);
+    EXPECT_NEAR (crossBlue(), 255, 3);
+    moveTo (window, 586, 33);
+    EXPECT_NEAR (crossBlue(), 200, 3);
+    run ("xdotool mousedown 1");
+    EXPECT_NEAR (crossBlue(), 150, 3);
+    EXPECT_TRUE (app.isRunning());
+    run ("xdotool mouseup 1");
+
+    const auto exitCode = app.waitForExit (5000);
+    ASSERT_TRUE (exitCode.has_value()) << "the window's close button did not end the application";
+    EXPECT_EQ (*exitCode, 0);
+}
+
+TEST (AppProcessTest, SecondStartExitsWithCodeZeroAndShowsNoWindow)
+{
+    AppProcess first;
+    const auto window = first.findWindow();
+    ASSERT_FALSE (window.empty());
+    const auto before = windowGeometry (window);
+
+    AppProcess second;
+    const auto exitCode = second.waitForExit (5000);
+    ASSERT_TRUE (exitCode.has_value()) << "the second start did not end by itself";
+    EXPECT_EQ (*exitCode, 0);
+    EXPECT_EQ (countLinesStartingWith (second.logLines(), "Main::paint time: "), 0);
+
+    const auto visible = run ("xdotool search --onlyvisible --class ZarvoQ7TR").output;
+    EXPECT_EQ (juce::StringArray::fromLines (juce::String (visible).trim()).size(), 1) << visible;
+    EXPECT_TRUE (first.isRunning());
+    EXPECT_EQ (windowGeometry (window), before);
+}
+
+TEST (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
+{
+    const auto started = juce::Time::getMillisecondCounter();
+    AppProcess app;
+    ASSERT_FALSE (app.findWindow().empty());
+    juce::Thread::sleep (700);
+    const auto early = app.logLines();
+    juce::Thread::sleep (700);
+    const auto later = app.logLines();
+
+    const auto earlyWindow = countLinesStartingWith (early, "Main::paint time: ");
+    const auto earlyContent = countLinesStartingWith (early, "MainComponent::paint time: ");
+    EXPECT_GE (earlyWindow, 5);
+    EXPECT_GE (earlyContent, 5);
+    EXPECT_GT (countLinesStartingWith (later, "Main::paint time: "), earlyWindow);
+    EXPECT_GT (countLinesStartingWith (later, "MainComponent::paint time: "), earlyContent);
+
+    // The first content line carries the millisecond counter itself (the same monotonic clock in
+    // every process here); the later ones the interval between two paints.
+    std::vector<juce::int64> intervals;
+    for (const auto& line : later)
+        if (line.startsWith ("MainComponent::paint time: "))
+            intervals.push_back (line.fromFirstOccurrenceOf (": ", false, false).getLargeIntValue());
+    ASSERT_GE (intervals.size(), 2u);
+    EXPECT_GE (intervals.front(), (juce::int64)started);
+    EXPECT_LE (intervals.front(), (juce::int64)juce::Time::getMillisecondCounter());
+    EXPECT_LT (intervals.back(), 1000);
+}
