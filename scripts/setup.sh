@@ -16,7 +16,7 @@ packages=(
   # tests
   googletest libgtest-dev libgmock-dev
   libfuse3-dev fuse3
-  xvfb xauth imagemagick xdotool x11-utils desktop-file-utils
+  xvfb xauth imagemagick xdotool x11-utils desktop-file-utils appstream
 )
 
 sudo_cmd=()
