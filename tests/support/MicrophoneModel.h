@@ -1,0 +1,121 @@
+// The device model of the virtual KT-Q7TR: what the microphone keeps and answers, the failures a
+// test can inject, and the record of every report it received. Thread-safe: the FUSE server calls it
+// from its own thread while the test inspects and steers it.
+#pragma once
+
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace zarvo::test
+{
+class MicrophoneModel
+{
+public:
+    using Bytes = std::vector<unsigned char>;
+
+    // Every parameter starts at its factory value; gain 2662, noise-reduction level -2000, depth 60,
+    // time 70, everything else 0. The information reply carries "Q7TR", a space, "V1.2.0" and 0.
+    MicrophoneModel();
+
+    // ---- device state
+    int parameter (unsigned char groupId, unsigned char index) const;
+    void setParameter (unsigned char groupId, unsigned char index, int value);
+    // The value of the 0x84 reply's bytes 8 and 9.
+    void setInputLevel (unsigned int level);
+    // model: 4 characters, firmware: 6 characters (longer texts are cut, shorter ones padded with 0).
+    void setDeviceInfo (const std::string& model, const std::string& firmware);
+
+    // 256-byte input and output reports without report ids: lengths of 257 and 257.
+    static Bytes defaultReportDescriptor();
+    void setReportDescriptor (Bytes descriptor);
+    Bytes reportDescriptor() const;
+    // Every descriptor request fails with this errno from now on (0: answers again).
+    void failDescriptorRequests (int errorNumber);
+    int descriptorFailure() const;
+
+    // ---- failures of report transfers (output and input alike, counted from now; 1 = the next)
+    void failTransfer (int nth = 1, int errorNumber = EIO);
+    void completeEmpty (int nth = 1); // the n-th transfer completes with 0 bytes
+    // Every transfer waits this long before it is answered.
+    void setAnswerDelay (std::chrono::milliseconds delay);
+
+    // ---- presence, as a USB unplug and replug. A handle opened before vanish() stays dead after
+    // comeBack(); only a fresh open reaches the device again.
+    void vanish();
+    void comeBack();
+    bool present() const;
+    // The generation a handle opened now belongs to.
+    unsigned long long openGeneration() const;
+    bool reachable (unsigned long long generation) const;
+
+    // ---- the record
+    enum class Direction
+    {
+        output,
+        input
+    };
+    struct Transfer
+    {
+        Direction direction;
+        Bytes bytes; // the report received (output) or sent (input); empty for failed transfers
+        int result;  // bytes moved, or -errno
+    };
+    // Every output report the device received, byte for byte, in order. Failed and empty transfers
+    // did not reach it and are not among them.
+    std::vector<Bytes> receivedReports() const;
+    // Every report transfer that reached the device, in order, failures included.
+    std::vector<Transfer> transfers() const;
+    void clearRecord();
+
+    // ---- the conversation, called by the server for a handle of the given generation
+    struct Answer
+    {
+        int result = 0; // bytes moved, or -errno
+        Bytes data;     // the input report (input transfers only)
+        std::chrono::milliseconds delay{ 0 };
+    };
+    Answer receiveOutputReport (unsigned long long generation, const unsigned char* data, std::size_t length);
+    Answer sendInputReport (unsigned long long generation, std::size_t length);
+
+private:
+    enum class Failure
+    {
+        none,
+        error,
+        empty
+    };
+    struct Injected
+    {
+        Failure kind = Failure::none;
+        int errorNumber = 0;
+    };
+
+    Injected takeFailure(); // for the transfer being counted now
+    void answerFrame (const Bytes& frame);
+    Bytes groupReply (unsigned char groupId, int valueCount) const;
+
+    mutable std::mutex lock;
+    std::map<int, int> parameters; // (group << 8 | index) -> value
+    unsigned int inputLevel = 0;
+    std::string infoModel = "Q7TR";
+    std::string infoFirmware = "V1.2.0";
+    Bytes descriptor;
+    int descriptorErrno = 0;
+
+    long long transferCount = 0;
+    std::map<long long, Injected> injected; // transfer number -> failure
+    std::chrono::milliseconds delay{ 0 };
+
+    bool isPresent = true;
+    unsigned long long generation = 1;
+
+    Bytes currentReply; // the reply to the last query; every input report carries it
+    std::vector<Bytes> received;
+    std::vector<Transfer> log;
+};
+} // namespace zarvo::test
