@@ -109,6 +109,12 @@ void MicrophoneModel::completeEmpty (int nth)
     injected[transferCount + nth] = { Failure::empty, 0 };
 }
 
+void MicrophoneModel::completeShort (int nth, std::size_t bytes)
+{
+    std::lock_guard<std::mutex> guard (lock);
+    injected[transferCount + nth] = { Failure::shortReport, 0, bytes };
+}
+
 void MicrophoneModel::setAnswerDelay (std::chrono::milliseconds newDelay)
 {
     std::lock_guard<std::mutex> guard (lock);
@@ -220,7 +226,10 @@ MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long han
     else
     {
         // A shorter request gets the start of the report, as the kernel cuts it.
-        answer.data.assign (currentReply.begin(), currentReply.begin() + (long)std::min (length, currentReply.size()));
+        auto size = std::min (length, currentReply.size());
+        if (failure.kind == Failure::shortReport)
+            size = std::min (size, failure.bytes);
+        answer.data.assign (currentReply.begin(), currentReply.begin() + (long)size);
         answer.result = static_cast<int> (answer.data.size());
     }
     log.push_back ({ Direction::input, answer.data, answer.result });

@@ -41,6 +41,8 @@ public:
     // ---- failures of report transfers (output and input alike, counted from now; 1 = the next)
     void failTransfer (int nth = 1, int errorNumber = EIO);
     void completeEmpty (int nth = 1); // the n-th transfer completes with 0 bytes
+    // The n-th transfer, an input transfer, completes with only the first `bytes` bytes of the reply.
+    void completeShort (int nth, std::size_t bytes);
     // Every transfer waits this long before it is answered.
     void setAnswerDelay (std::chrono::milliseconds delay);
 
@@ -87,12 +89,14 @@ private:
     {
         none,
         error,
-        empty
+        empty,
+        shortReport
     };
     struct Injected
     {
         Failure kind = Failure::none;
         int errorNumber = 0;
+        std::size_t bytes = 0; // shortReport only
     };
 
     Injected takeFailure(); // for the transfer being counted now
