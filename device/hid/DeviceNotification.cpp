@@ -82,6 +82,8 @@ void hid_register_device_notification (DeviceChangeCallback callback, void* user
 
 int parseVendorProduct (const char* path, unsigned short* vendorId, unsigned short* productId)
 {
+    if (path == nullptr)
+        return 0;
     const std::string_view text (path);
 
     // The HID device's name: the last component laid out as BBBB:VVVV:PPPP.NNNN, the ':' after

@@ -141,6 +141,9 @@ hid_device* hid_open_path (const char* path)
 {
     if (::hid_init() < 0)
         return nullptr;
+    // No path names no device: the open fails as it does for a path that does not exist.
+    if (path == nullptr)
+        return nullptr;
 
     auto* device = new hid_device;
     device->path = path;

@@ -66,6 +66,15 @@ TEST (ParseVendorProduct, ReadsTheIdsFromTheHidDeviceNameOfTheWholePath)
     }
 }
 
+TEST (ParseVendorProduct, ANullPathReadsNothing)
+{
+    unsigned short vendorId = 0xAAAA;
+    unsigned short productId = 0xAAAA;
+    EXPECT_EQ (parseVendorProduct (nullptr, &vendorId, &productId), 0);
+    EXPECT_EQ (vendorId, 0xAAAA);
+    EXPECT_EQ (productId, 0xAAAA);
+}
+
 namespace
 {
 int userDataA = 0;

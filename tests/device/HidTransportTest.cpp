@@ -74,6 +74,11 @@ TEST (HidTransportWithoutDevice, NullDeviceFailsBothTransfersWithoutErrorText)
     EXPECT_EQ (hid::hid_error (nullptr), nullptr);
 }
 
+TEST (HidTransportWithoutDevice, OpenByANullPathFailsWithoutTouchingAnything)
+{
+    EXPECT_EQ (hid::hid_open_path (nullptr), nullptr);
+}
+
 class HidTransport : public zarvo::test::VirtualMicrophoneTest
 {
 protected:
