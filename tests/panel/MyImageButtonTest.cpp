@@ -115,6 +115,45 @@ TEST_F (RecordingBrowser, ANewAddressReplacesTheOldOne)
     EXPECT_EQ (lines[0], "https://space.bilibili.com/35460");
 }
 
+TEST_F (RecordingBrowser, AnAddressNeverRunsACommandOrExpandsAVariable)
+{
+    // The launch hands the address to /bin/sh inside double quotes, where "$", "`", "\\" and a
+    // quote still act. The browser gets them percent-encoded instead, and nothing else runs.
+    const auto marker = [this] (const char* name) { return dir.getChildFile (name).getFullPathName(); };
+    struct Case
+    {
+        juce::String address;
+        juce::String opened;
+        juce::String markerFile;
+    };
+    const Case cases[]{
+        { "https://example.com/$(touch " + marker ("substitution") + ")",
+          "https://example.com/%24(touch " + marker ("substitution") + ")", marker ("substitution") },
+        { "https://example.com/`touch " + marker ("backticks") + "`",
+          "https://example.com/%60touch " + marker ("backticks") + "%60", marker ("backticks") },
+        { "https://example.com/a\" ; touch " + marker ("quote") + " ; echo \"",
+          "https://example.com/a%22 ; touch " + marker ("quote") + " ; echo %22", marker ("quote") },
+        { "https://example.com/$HOME\\x", "https://example.com/%24HOME%5Cx", {} },
+    };
+
+    int count = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.address);
+        MyImageButton button;
+        button.setURL (juce::URL (c.address));
+        click (button);
+        const auto lines = waitForOpened (++count);
+        ASSERT_EQ (lines.size(), count);
+        EXPECT_EQ (lines[count - 1], c.opened);
+        if (c.markerFile.isNotEmpty())
+        {
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+            EXPECT_FALSE (juce::File (c.markerFile).exists());
+        }
+    }
+}
+
 TEST (MyImageButton, TooltipHoldsTheAddressWithoutItsQuery)
 {
     struct Case
