@@ -353,3 +353,34 @@ TEST (DefaultSansSerifTest, SettingSimHeiAgainKeepsTheTypeface)
     EXPECT_EQ (lookAndFeel.getTypefaceForFont (juce::Font (12.0f)), first);
     EXPECT_GT (labelInkPixels ("ZarvoQ7TR"), 20);
 }
+
+namespace
+{
+// Counts what the window's own buttons ask the window to do, in place of minimising and quitting.
+struct CountingWindow : ZarvoQ7TRApplication::MainWindow
+{
+    CountingWindow() : MainWindow ("ZarvoQ7TR") {}
+    void minimiseButtonPressed() override { ++minimised; }
+    void closeButtonPressed() override { ++closed; }
+    int minimised = 0;
+    int closed = 0;
+};
+} // namespace
+
+TEST (MainWindowButtonsTest, MinimiseButtonMinimisesAndCloseButtonCloses)
+{
+    zarvo::test::ignoreXErrors();
+    CountingWindow window;
+    const auto buttons = ownButtons (window);
+    ASSERT_EQ (buttons.size(), 2u);
+
+    buttons[0]->triggerClick();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (window.minimised, 1);
+    EXPECT_EQ (window.closed, 0);
+
+    buttons[1]->triggerClick();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    EXPECT_EQ (window.minimised, 1);
+    EXPECT_EQ (window.closed, 1);
+}
