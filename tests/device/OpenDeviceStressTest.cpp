@@ -2,9 +2,9 @@
 // with a handler that reopens the microphone on every arrival as the control panel does: the
 // process must end with as many open file descriptors as it had after the first open.
 #include "HidTransport.h"
+#include "OpenedMicrophoneTest.h"
 #include "OutputCapture.h"
 #include "UdevEventInjector.h"
-#include "VirtualMicrophoneTest.h"
 #include "ZarvoHid.h"
 
 #include <gtest/gtest.h>
@@ -20,32 +20,7 @@ namespace
 {
 constexpr int cycles = 1000;
 
-int openFileDescriptors()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator ("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
-class OpenDeviceStress : public VirtualMicrophoneTest
-{
-protected:
-    void SetUp() override
-    {
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
-        VirtualMicrophoneTest::SetUp();
-    }
-
-    void TearDown() override
-    {
-        hid::hid_close (device.hidDevice);
-        device.hidDevice = nullptr;
-        VirtualMicrophoneTest::TearDown();
-    }
-
-    ZarvoHid device;
-};
+using OpenDeviceStress = OpenedMicrophoneTest;
 } // namespace
 
 TEST_F (OpenDeviceStress, ReopeningOnEveryArrivalLeavesNoFileDescriptorBehind)

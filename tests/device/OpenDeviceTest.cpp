@@ -3,9 +3,9 @@
 // transfers, the results, and a second call that replaces the stored device.
 #include "CommandFrame.h"
 #include "HidTransport.h"
+#include "OpenedMicrophoneTest.h"
 #include "OutputCapture.h"
 #include "UdevEventInjector.h"
-#include "VirtualMicrophoneTest.h"
 #include "ZarvoHid.h"
 
 #include <gtest/gtest.h>
@@ -68,14 +68,6 @@ std::string narrow (const wchar_t* text)
     return result;
 }
 
-int openFileDescriptors()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator ("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 int descriptorsOpenOn (const std::string& path)
 {
     int count = 0;
@@ -88,23 +80,9 @@ int descriptorsOpenOn (const std::string& path)
     return count;
 }
 
-class OpenDevice : public VirtualMicrophoneTest
+class OpenDevice : public OpenedMicrophoneTest
 {
 protected:
-    void SetUp() override
-    {
-        // Keeps the machine's own device events away from the registration the tests make.
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
-        VirtualMicrophoneTest::SetUp();
-    }
-
-    void TearDown() override
-    {
-        hid::hid_close (device.hidDevice);
-        device.hidDevice = nullptr;
-        VirtualMicrophoneTest::TearDown();
-    }
-
     EnumerationEntry entry() { return microphone().enumerationEntry(); }
 
     // One openDevice with what it printed and logged. The captures end before anything is
@@ -143,8 +121,6 @@ protected:
                serial + "\nUnable to read indexed string 1\nIndexed String 1: \nSet Report 258.\nGet Report 1:258\n" +
                heartbeatDump + "Get Report 2:258\n" + heartbeatDump;
     }
-
-    ZarvoHid device;
 };
 } // namespace
 

@@ -1,0 +1,41 @@
+// A ZarvoHid beside a virtual KT-Q7TR, for the tests that open it: the process is moved into a
+// private network namespace first, so that the machine's own device events never reach the
+// notification the opening registers, and the handle is released after each test.
+#pragma once
+
+#include "HidTransport.h"
+#include "UdevEventInjector.h"
+#include "VirtualMicrophoneTest.h"
+#include "ZarvoHid.h"
+
+#include <filesystem>
+
+namespace zarvo::test
+{
+inline int openFileDescriptors()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator ("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+class OpenedMicrophoneTest : public VirtualMicrophoneTest
+{
+protected:
+    void SetUp() override
+    {
+        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
+        VirtualMicrophoneTest::SetUp();
+    }
+
+    void TearDown() override
+    {
+        hid::hid_close (device.hidDevice);
+        device.hidDevice = nullptr;
+        VirtualMicrophoneTest::TearDown();
+    }
+
+    ZarvoHid device;
+};
+} // namespace zarvo::test
