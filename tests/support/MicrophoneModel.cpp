@@ -183,6 +183,22 @@ MicrophoneModel::Injected MicrophoneModel::takeFailure()
     return failure;
 }
 
+// What every transfer on a live handle goes through first: it is counted, and an injected error or
+// empty completion decides its answer before the device looks at the report. Returns whether the
+// transfer goes on to the device.
+bool MicrophoneModel::startTransfer (Injected& failure, Answer& answer)
+{
+    failure = takeFailure();
+    answer.delay = delay;
+    if (failure.kind == Failure::error)
+        answer.result = -failure.errorNumber;
+    else if (failure.kind == Failure::empty)
+        answer.result = 0;
+    else
+        return true;
+    return false;
+}
+
 MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long handleGeneration,
                                                               const unsigned char* data, std::size_t length)
 {
@@ -190,23 +206,17 @@ MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long
     if (!isPresent || handleGeneration != generation)
         return { -ENODEV, {}, {} };
 
-    const auto failure = takeFailure();
+    Injected failure;
     Answer answer;
-    answer.delay = delay;
-    if (failure.kind == Failure::error)
-        answer.result = -failure.errorNumber;
-    else if (failure.kind == Failure::empty)
-        answer.result = 0;
-    else
+    Bytes report;
+    if (startTransfer (failure, answer))
     {
-        Bytes report (data, data + length);
+        report.assign (data, data + length);
         answerFrame (report);
         received.push_back (report);
         answer.result = static_cast<int> (length);
-        log.push_back ({ Direction::output, std::move (report), answer.result });
-        return answer;
     }
-    log.push_back ({ Direction::output, {}, answer.result });
+    log.push_back ({ Direction::output, std::move (report), answer.result });
     return answer;
 }
 
@@ -216,14 +226,9 @@ MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long han
     if (!isPresent || handleGeneration != generation)
         return { -ENODEV, {}, {} };
 
-    const auto failure = takeFailure();
+    Injected failure;
     Answer answer;
-    answer.delay = delay;
-    if (failure.kind == Failure::error)
-        answer.result = -failure.errorNumber;
-    else if (failure.kind == Failure::empty)
-        answer.result = 0;
-    else
+    if (startTransfer (failure, answer))
     {
         // A shorter request gets the start of the report, as the kernel cuts it.
         auto size = std::min (length, currentReply.size());

@@ -100,6 +100,7 @@ private:
     };
 
     Injected takeFailure(); // for the transfer being counted now
+    bool startTransfer (Injected& failure, Answer& answer);
     void answerFrame (const Bytes& frame);
     Bytes groupReply (unsigned char groupId, int valueCount) const;
 
