@@ -214,28 +214,14 @@ std::vector<Artwork> catalogue()
           fillPath (light, [] (auto r) { return waveHalf (r.reduced (1.0f), false, 1.6f); }) },
         { "reverberation_head", 18, 11,
           fillPath (light, [] (auto r) { return waveTrace (r.reduced (0.5f), 2, 1.4f); }) },
-        { "reverberation_body", 9, 9,
-          fillPath (light,
-                    [] (auto r)
-                    {
-                        Path p;
-                        p.addEllipse (r.reduced (1.0f));
-                        return p;
-                    }) },
+        { "reverberation_body", 9, 9, fillPath (light, [] (auto r) { return dot (r.reduced (1.0f)); }) },
 
         { "reverberation_background_btn", 100, 26, roundedBarWithMarks (grey (50), light) },
         { "reverberation_slidebtn", 50, 26, roundedBar (orange, 13.0f) },
         { "reverb_background", 100, 26, roundedBar (grey (50), 13.0f) },
 
         // Reverberation-time row: centre mark, left and right wave halves, frame.
-        { "reverb_time01", 8, 8,
-          fillPath (white,
-                    [] (auto r)
-                    {
-                        Path p;
-                        p.addEllipse (r.reduced (1.0f));
-                        return p;
-                    }) },
+        { "reverb_time01", 8, 8, fillPath (white, [] (auto r) { return dot (r.reduced (1.0f)); }) },
         { "reverb_time02", 6, 15, fillPath (white, [] (auto r) { return waveHalf (r.reduced (0.5f), true, 1.6f); }) },
         { "reverb_time03", 6, 16, fillPath (white, [] (auto r) { return waveHalf (r.reduced (0.5f), false, 1.6f); }) },
         { "reverb_time_border", 34, 24, fillPath (white, [] (auto r) { return roundedFrame (r, 6.0f, 1.5f); }) },

@@ -199,11 +199,27 @@ juce::Path weiboMark (juce::Rectangle<float> area)
     return body;
 }
 
-juce::Path circledMinus (juce::Rectangle<float> area, float weight)
+namespace
+{
+// The ring of the title-bar buttons, its outer edge on the area's edge.
+juce::Path ringIn (juce::Rectangle<float> area, float weight)
 {
     juce::Path ring;
     ring.addEllipse (area.reduced (weight * 0.5f));
-    juce::Path p = stroked (ring, weight);
+    return stroked (ring, weight);
+}
+} // namespace
+
+juce::Path dot (juce::Rectangle<float> area)
+{
+    juce::Path p;
+    p.addEllipse (area);
+    return p;
+}
+
+juce::Path circledMinus (juce::Rectangle<float> area, float weight)
+{
+    juce::Path p = ringIn (area, weight);
     const auto c = area.getCentre();
     const float half = area.getWidth() * 0.2f;
     p.addPath (stroked (lineFrom ({ c.x - half, c.y }, { c.x + half, c.y }), weight * 1.1f));
@@ -212,9 +228,7 @@ juce::Path circledMinus (juce::Rectangle<float> area, float weight)
 
 juce::Path circledCross (juce::Rectangle<float> area, float weight)
 {
-    juce::Path ring;
-    ring.addEllipse (area.reduced (weight * 0.5f));
-    juce::Path p = stroked (ring, weight);
+    juce::Path p = ringIn (area, weight);
     const auto c = area.getCentre();
     const float half = area.getWidth() * 0.15f;
     p.addPath (stroked (lineFrom ({ c.x - half, c.y - half }, { c.x + half, c.y + half }), weight * 1.1f));

@@ -25,6 +25,8 @@ juce::Path musicalNote (juce::Rectangle<float> area);
 juce::Path weiboMark (juce::Rectangle<float> area);
 
 // A circle outline with a horizontal bar (minimise) or a cross (close) inside.
+// A filled disc filling the area.
+juce::Path dot (juce::Rectangle<float> area);
 juce::Path circledMinus (juce::Rectangle<float> area, float weight);
 juce::Path circledCross (juce::Rectangle<float> area, float weight);
 
