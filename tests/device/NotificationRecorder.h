@@ -1,16 +1,14 @@
-// What the device-change tests share: callbacks that record each call they get, a count of the
-// process's open file descriptors (the event source's socket among them), and delivery of injected
-// events up to a sentinel, so that "nothing was called" needs no waiting on a clock.
+// What the device-change tests share: callbacks that record each call they get, and delivery of
+// injected events up to a sentinel, so that "nothing was called" needs no waiting on a clock.
 #pragma once
 
 #include "DeviceNotification.h"
+#include "FileDescriptors.h"
 #include "UdevEventInjector.h"
 
 #include <juce_events/juce_events.h>
 
 #include <gtest/gtest.h>
-
-#include <dirent.h>
 
 #include <string>
 #include <vector>
@@ -43,20 +41,6 @@ void recordCall (unsigned short vendorId, unsigned short productId, const char* 
 
 inline constexpr hid::DeviceChangeCallback recordA = &recordCall<'A'>;
 inline constexpr hid::DeviceChangeCallback recordB = &recordCall<'B'>;
-
-inline int openFileDescriptors()
-{
-    int count = 0;
-    if (auto* dir = opendir ("/proc/self/fd"))
-    {
-        while (auto* entry = readdir (dir))
-            if (entry->d_name[0] != '.')
-                ++count;
-        closedir (dir);
-        --count; // the directory's own descriptor
-    }
-    return count;
-}
 
 // An event no test sends otherwise; its arrival shows that everything sent before it was handled.
 inline constexpr unsigned short sentinelVendorId = 0x5E57;

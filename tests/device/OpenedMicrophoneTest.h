@@ -3,23 +3,14 @@
 // notification the opening registers, and the handle is released after each test.
 #pragma once
 
+#include "FileDescriptors.h"
 #include "HidTransport.h"
 #include "UdevEventInjector.h"
 #include "VirtualMicrophoneTest.h"
 #include "ZarvoHid.h"
 
-#include <filesystem>
-
 namespace zarvo::test
 {
-inline int openFileDescriptors()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator ("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 class OpenedMicrophoneTest : public VirtualMicrophoneTest
 {
 protected:
