@@ -6,6 +6,7 @@ MainComponent::MainComponent()
     // so the component ends 36 pixels shorter.
     setSize (620, 737);
     addAndMakeVisible (baseComponent);
+    addAndMakeVisible (backgroundComponent);
 }
 
 void MainComponent::paint (juce::Graphics& g)
@@ -22,4 +23,6 @@ void MainComponent::resized()
 {
     // Fixed bounds whatever the component's own size.
     baseComponent.setBounds (10, 35, 600, 604);
+    // Larger than the window: clipped to the content area.
+    backgroundComponent.setBounds (0, 0, 1000, 972);
 }

@@ -1,6 +1,7 @@
 // The content of the main window: the backdrop and, above it, the control panel.
 #pragma once
 
+#include "BackgroundComponent.h"
 #include "BaseComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -17,6 +18,7 @@ public:
 private:
     juce::uint32 lastPaintTime = 0;
     BaseComponent baseComponent;
+    BackgroundComponent backgroundComponent;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };
