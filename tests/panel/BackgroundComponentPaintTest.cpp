@@ -1,0 +1,10 @@
+#include "PanelTest.h"
+
+#include <gtest/gtest.h>
+
+using namespace zarvo::test;
+
+TEST_F (PanelTest, Builds)
+{
+    makePanel();
+}

@@ -1,0 +1,117 @@
+#include "PanelTest.h"
+
+#include "GlobalSingleton.h"
+#include "HidTransport.h"
+#include "UdevEventInjector.h"
+#include "XErrors.h"
+
+namespace zarvo::test
+{
+void clearValueQueues()
+{
+    auto* queues = GlobalSingleton::getInstance();
+    queues->singleQueue.clear();
+    queues->noiseDequeValue.clear();
+    queues->reverbDequeValue.clear();
+    queues->reverbTimeQueue.clear();
+    queues->singleUpDeque.clear();
+}
+
+MicrophoneModel::Bytes reportOf (std::initializer_list<unsigned char> frame)
+{
+    MicrophoneModel::Bytes bytes (frame);
+    bytes.resize (reportLength, 0);
+    return bytes;
+}
+
+void PanelTest::SetUp()
+{
+    ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
+    VirtualMicrophoneTest::SetUp();
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    ignoreXErrors();
+    clearValueQueues();
+    hid::linux_layer::setEnumerationSource (microphone().enumerationSource());
+    capture = std::make_unique<LogCapture>();
+}
+
+void PanelTest::TearDown()
+{
+    destroyPanel();
+    capture = nullptr;
+    clearValueQueues();
+    for (auto* device : devicesToClose)
+    {
+        hid::hid_close (device->hidDevice);
+        device->hidDevice = nullptr;
+    }
+    devicesToClose.clear();
+    VirtualMicrophoneTest::TearDown();
+}
+
+BackgroundComponent& PanelTest::makePanel()
+{
+    destroyPanel();
+    if (!microphoneListed)
+        hid::linux_layer::setEnumerationEntries ({});
+    {
+        StdoutCapture printed; // the opening's picture of the device
+        builtPanel = std::make_unique<BackgroundComponent>();
+    }
+    hid = builtPanel->hid;
+    devicesToClose.push_back (hid);
+    return *builtPanel;
+}
+
+void PanelTest::withoutMicrophone()
+{
+    microphoneListed = false;
+    hid::linux_layer::setEnumerationEntries ({});
+}
+
+void PanelTest::showOnDesktop()
+{
+    builtPanel->addToDesktop (0);
+    builtPanel->setVisible (true);
+    // Start with the pointer off the panel.
+    mouseEvent ({ -50, -50 }, false);
+}
+
+void PanelTest::mouseEvent (juce::Point<int> point, bool buttonDown)
+{
+    auto* peer = builtPanel->getPeer();
+    ASSERT_NE (peer, nullptr) << "showOnDesktop() first";
+    const auto mods = buttonDown ? juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier) : juce::ModifierKeys();
+    peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, point.toFloat(), mods,
+                            juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                            juce::Time::currentTimeMillis());
+}
+
+void PanelTest::press (juce::Point<int> point)
+{
+    mouseEvent (point, false);
+    mouseEvent (point, true);
+}
+
+void PanelTest::release (juce::Point<int> point)
+{
+    mouseEvent (point, false);
+}
+
+void PanelTest::click (juce::Point<int> point)
+{
+    press (point);
+    release (point);
+}
+
+void PanelTest::destroyPanel()
+{
+    if (builtPanel != nullptr && builtPanel->isOnDesktop())
+    {
+        mouseEvent ({ -50, -50 }, false);
+        builtPanel->removeFromDesktop();
+    }
+    builtPanel = nullptr;
+}
+} // namespace zarvo::test
