@@ -291,7 +291,8 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
         EXPECT_NEAR (band.brightestBlue, step.active ? 255 : 166, 6);
         EXPECT_EQ (shot.getPixelAt (0, 0), orange);
         EXPECT_EQ (shot.getPixelAt (621, 61), orange);
-        EXPECT_EQ (shot.getPixelAt (11, 98), juce::Colour (0xFF1E1E1E));
+        // No microphone here: the control panel's mask darkens the backdrop beneath it.
+        EXPECT_EQ (shot.getPixelAt (11, 98), juce::Colour (0xFF1D1D1D));
 
         // Keep a copy for a human eye when asked to.
         if (auto* dir = std::getenv ("ZARVO_SCREENSHOT_DIR"))

@@ -7,6 +7,7 @@
 #include "EmbeddedTypeface.h"
 #include "MainComponent.h"
 #include "OutputCapture.h"
+#include "PanelTest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -53,7 +54,8 @@ bool sameImage (const juce::Image& a, const juce::Image& b)
     return a.getPixelData() == b.getPixelData();
 }
 
-class MainWindowTest : public ::testing::Test
+// The window's control panel opens the virtual KT-Q7TR that the fixture starts.
+class MainWindowTest : public zarvo::test::PanelTest
 {
 protected:
     static void SetUpTestSuite()
@@ -64,19 +66,30 @@ protected:
 
     void SetUp() override
     {
+        PanelTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         log = std::make_unique<LogCapture>();
-        window = std::make_unique<ZarvoQ7TRApplication::MainWindow> ("ZarvoQ7TR");
+        {
+            zarvo::test::StdoutCapture printed; // the opening's picture of the device
+            window = std::make_unique<ZarvoQ7TRApplication::MainWindow> ("ZarvoQ7TR");
+        }
+        closeAfterTest (panelIn (*window->getContentComponent()));
     }
 
     void TearDown() override
     {
         window = nullptr;
         log = nullptr;
+        PanelTest::TearDown();
     }
 
     std::unique_ptr<LogCapture> log;
     std::unique_ptr<ZarvoQ7TRApplication::MainWindow> window;
 };
+
+// A main component, or a window of the test's own, beside the virtual KT-Q7TR.
+using MainComponentTest = zarvo::test::PanelTest;
 } // namespace
 
 TEST_F (MainWindowTest, StandsCentredAtItsFixedSizeWithoutNameOrResizer)
@@ -230,10 +243,11 @@ TEST_F (MainWindowTest, PaintLinesKeepComingWhileTheWindowStands)
         EXPECT_LT (ms, 1000);
 }
 
-TEST (MainComponentTest, FirstPaintLogsTheCounterItselfThenTheIntervals)
+TEST_F (MainComponentTest, FirstPaintLogsTheCounterItselfThenTheIntervals)
 {
     LogCapture log;
     MainComponent component;
+    closeAfterTest (panelIn (component));
     EXPECT_EQ (component.getWidth(), 620);
     EXPECT_EQ (component.getHeight(), 737);
 
@@ -251,14 +265,18 @@ TEST (MainComponentTest, FirstPaintLogsTheCounterItselfThenTheIntervals)
     EXPECT_LT (numbers[1], 1000);
 }
 
-TEST (MainComponentTest, BackdropKeepsItsBoundsWhateverTheComponentSize)
+TEST_F (MainComponentTest, BackdropAndPanelKeepTheirBoundsWhateverTheComponentSize)
 {
     MainComponent component;
+    auto& panel = closeAfterTest (panelIn (component));
     for (auto size : { juce::Point<int> (620, 701), juce::Point<int> (620, 737), juce::Point<int> (300, 200) })
     {
         component.setSize (size.x, size.y);
-        ASSERT_EQ (component.getNumChildComponents(), 1);
+        ASSERT_EQ (component.getNumChildComponents(), 2);
         EXPECT_EQ (component.getChildComponent (0)->getBounds(), juce::Rectangle<int> (10, 35, 600, 604));
+        // The panel lies above the backdrop, larger than the window: the window clips it.
+        EXPECT_EQ (component.getChildComponent (1), &panel);
+        EXPECT_EQ (panel.getBounds(), juce::Rectangle<int> (0, 0, 1000, 972));
     }
 
     component.setSize (620, 701);
@@ -367,10 +385,12 @@ struct CountingWindow : ZarvoQ7TRApplication::MainWindow
 };
 } // namespace
 
-TEST (MainWindowButtonsTest, MinimiseButtonMinimisesAndCloseButtonCloses)
+using MainWindowButtonsTest = zarvo::test::PanelTest;
+
+TEST_F (MainWindowButtonsTest, MinimiseButtonMinimisesAndCloseButtonCloses)
 {
-    zarvo::test::ignoreXErrors();
     CountingWindow window;
+    closeAfterTest (panelIn (*window.getContentComponent()));
     const auto buttons = ownButtons (window);
     ASSERT_EQ (buttons.size(), 2u);
 

@@ -5,6 +5,8 @@
 #include "UdevEventInjector.h"
 #include "XErrors.h"
 
+#include <stdexcept>
+
 namespace zarvo::test
 {
 void clearValueQueues()
@@ -62,6 +64,20 @@ BackgroundComponent& PanelTest::makePanel()
     hid = builtPanel->hid;
     devicesToClose.push_back (hid);
     return *builtPanel;
+}
+
+BackgroundComponent& PanelTest::closeAfterTest (BackgroundComponent& other)
+{
+    devicesToClose.push_back (other.hid);
+    return other;
+}
+
+BackgroundComponent& PanelTest::panelIn (juce::Component& mainComponent)
+{
+    for (auto* child : mainComponent.getChildren())
+        if (auto* found = dynamic_cast<BackgroundComponent*> (child))
+            return *found;
+    throw std::logic_error ("no control panel among the children");
 }
 
 void PanelTest::withoutMicrophone()

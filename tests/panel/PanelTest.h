@@ -57,6 +57,12 @@ protected:
     // Destroys the panel now (its ZarvoHid and handle stay, as in the app).
     void destroyPanel();
 
+    // For a panel the test built itself (inside a window, say): its handle is closed once the test
+    // is over. Returns the panel.
+    BackgroundComponent& closeAfterTest (BackgroundComponent& other);
+    // The control panel inside a main window's content or a main component.
+    static BackgroundComponent& panelIn (juce::Component& mainComponent);
+
     LogCapture& log() { return *capture; }
 
     // The ZarvoHid of the last panel built; outlives the panel.
