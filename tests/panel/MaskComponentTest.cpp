@@ -1,5 +1,7 @@
 #include "MaskComponent.h"
 
+#include "BinaryData.h"
+
 #include <gtest/gtest.h>
 
 namespace
@@ -91,6 +93,33 @@ TEST_F (MaskOverPanel, OnlyTheTopLeftCornerLetsClicksThrough)
         else
             EXPECT_TRUE (endsAtMask (c.point));
     }
+}
+
+TEST_F (MaskOverPanel, TheCornerLetsAClickThroughExactlyWhereItsPixelIsAtMostHalfOpaque)
+{
+    paintOnce();
+    const auto image = juce::ImageCache::getFromMemory (BinaryData::mask_png, BinaryData::mask_pngSize);
+    ASSERT_TRUE (image.isValid());
+
+    // The image is stretched over the mask's 1000 x 1000 button: a click asks the pixel it lands
+    // on. Swept a little beyond the transparent corner, so that the opaque edge is crossed too.
+    int nearThreshold = 0;
+    for (int y = 0; y < 16; ++y)
+    {
+        for (int x = 0; x < 16; ++x)
+        {
+            const int alpha = image.getPixelAt (x * image.getWidth() / 1000, y * image.getHeight() / 1000).getAlpha();
+            nearThreshold += (alpha > 128 && alpha <= 160) ? 1 : 0;
+            const bool passes = panel.getComponentAt (x, y) == &backdrop;
+            EXPECT_EQ (passes, alpha <= 128) << "at (" << x << ", " << y << "), alpha " << alpha;
+            if (!passes)
+            {
+                EXPECT_TRUE (endsAtMask ({ x, y }));
+            }
+        }
+    }
+    // The corner's soft edge holds alphas just above half: a looser threshold would let them through.
+    EXPECT_GT (nearThreshold, 0);
 }
 
 TEST_F (MaskOverPanel, OpensItsCornerOnlyOnceItHasPaintedAndLetsEverythingThroughOnceHidden)
