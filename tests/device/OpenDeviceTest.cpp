@@ -412,3 +412,93 @@ TEST_F (OpenDevice, AWalkWhoseLinesCannotBeWrittenStillOpensTheMicrophone)
     EXPECT_EQ (targetInterfaceNumber, 0);
     EXPECT_NE (printed.find ("Device Found\n"), std::string::npos);
 }
+
+namespace
+{
+// A log whose writing fails once, just before one line, and then works again; it keeps every line.
+// The failure comes from the stream std::cerr is tied to, which it flushes before each write, so
+// that std::cerr itself stays good and writes the lines that follow.
+class LogFailingOnce : public std::streambuf
+{
+public:
+    explicit LogFailingOnce (int failingLine)
+        : tripwire (*this, failingLine), previous (std::cerr.rdbuf (this)), previousTie (std::cerr.tie (&tied))
+    {
+        tied.exceptions (std::ios::badbit);
+    }
+
+    ~LogFailingOnce() override
+    {
+        std::cerr.tie (previousTie);
+        std::cerr.rdbuf (previous);
+    }
+
+    Lines lines;
+
+protected:
+    int overflow (int c) override
+    {
+        if (c == traits_type::eof())
+            return 0;
+        if (c == '\n')
+        {
+            lines.push_back (current);
+            current.clear();
+        }
+        else
+        {
+            current += static_cast<char> (c);
+        }
+        return c;
+    }
+
+private:
+    struct Tripwire : std::streambuf
+    {
+        Tripwire (LogFailingOnce& log, int line) : log (log), line (line) {}
+        int sync() override
+        {
+            if (!tripped && log.current.empty() && static_cast<int> (log.lines.size()) == line)
+            {
+                // Untied first: a stream that has failed throws again on every later flush.
+                tripped = true;
+                std::cerr.tie (log.previousTie);
+                throw std::bad_alloc();
+            }
+            return 0;
+        }
+        LogFailingOnce& log;
+        int line;
+        bool tripped = false;
+    };
+
+    std::string current;
+    Tripwire tripwire;
+    std::ostream tied{ &tripwire };
+    std::streambuf* previous;
+    std::ostream* previousTie;
+};
+} // namespace
+
+// The lines of an entry that could not be written are written again from the entry's first one,
+// and the walk then goes on with the next entry.
+TEST_F (OpenDevice, AWalkWhoseLogFailsOnceWritesThatEntrysLinesAgainFromTheFirst)
+{
+    ScopedEnumerationEntries entries ({ keyboard(), entry() });
+    Lines logged;
+    int result = -2;
+    {
+        StdoutCapture out;
+        LogFailingOnce log (3); // line 3 is the keyboard's second line
+        result = device.openDevice();
+        logged = log.lines;
+    }
+
+    EXPECT_EQ (result, 0);
+    const auto keyboardLines = entryLines (keyboard());
+    Lines expected{ registrationRun, registrationEnd, keyboardLines[0] };
+    for (const auto& line : walkLines ({ keyboard(), entry() }))
+        if (line != registrationRun && line != registrationEnd)
+            expected.push_back (line);
+    EXPECT_EQ (logged, expected);
+}
