@@ -35,19 +35,14 @@ hid_device* failOpen (hid_device* device)
     return nullptr;
 }
 
-enum class Direction
+bool isOpen (const hid_device* device)
 {
-    output,
-    input
-};
+    return device != nullptr && device->fd >= 0;
+}
 
-int transferReport (hid_device* device, unsigned char* data, std::size_t length, Direction direction)
+// The result of a transfer from what the kernel returned.
+int transferResult (hid_device* device, int transferred)
 {
-    if (device == nullptr || device->fd < 0)
-        return -1;
-
-    const int transferred = direction == Direction::output ? linux_layer::sendOutputReport (device->fd, data, length)
-                                                           : linux_layer::getInputReport (device->fd, data, length);
     if (transferred < 0)
     {
         recordPlatformError (device, errno);
@@ -63,6 +58,31 @@ enum class EntryString
     serialNumber
 };
 
+const wchar_t* orEmpty (const wchar_t* text)
+{
+    return text != nullptr ? text : L"";
+}
+
+EntryStrings stringsOf (const hid_device_info& entry)
+{
+    return { orEmpty (entry.manufacturer_string), orEmpty (entry.product_string), orEmpty (entry.serial_number) };
+}
+
+// The entry of the current enumeration whose path is the device's, if there is one.
+std::optional<EntryStrings> lookUpStrings (const hid_device& device)
+{
+    hid_device_info* devices = hid_enumerate (0, 0);
+    const hid_device_info* entry = devices;
+    while (entry != nullptr && (entry->path == nullptr || device.path != entry->path))
+        entry = entry->next;
+
+    std::optional<EntryStrings> strings;
+    if (entry != nullptr)
+        strings = stringsOf (*entry);
+    zarvo::hid::hid_free_enumeration (devices);
+    return strings;
+}
+
 int copyEntryString (hid_device* device, EntryString which, wchar_t* string, std::size_t maxlen)
 {
     if (device == nullptr)
@@ -73,29 +93,21 @@ int copyEntryString (hid_device* device, EntryString which, wchar_t* string, std
         return -1;
     }
 
-    hid_device_info* devices = hid_enumerate (0, 0);
-    const hid_device_info* entry = devices;
-    while (entry != nullptr && (entry->path == nullptr || device->path != entry->path))
-        entry = entry->next;
-
-    int result = -1;
-    if (entry == nullptr)
+    std::optional<EntryStrings> lookedUp;
+    if (!device->entryStrings)
+        lookedUp = lookUpStrings (*device);
+    const auto& strings = device->entryStrings ? device->entryStrings : lookedUp;
+    if (!strings)
     {
         recordError (device, L"device is not in the enumeration");
+        return -1;
     }
-    else
-    {
-        const wchar_t* text = which == EntryString::manufacturer ? entry->manufacturer_string
-                              : which == EntryString::product    ? entry->product_string
-                                                                 : entry->serial_number;
-        if (text == nullptr)
-            text = L"";
-        std::wcsncpy (string, text, maxlen);
-        string[maxlen - 1] = L'\0';
-        result = 0;
-    }
-    zarvo::hid::hid_free_enumeration (devices);
-    return result;
+    const std::wstring& text = which == EntryString::manufacturer ? strings->manufacturer
+                               : which == EntryString::product    ? strings->product
+                                                                  : strings->serialNumber;
+    std::wcsncpy (string, text.c_str(), maxlen);
+    string[maxlen - 1] = L'\0';
+    return 0;
 }
 } // namespace
 
@@ -131,6 +143,8 @@ hid_device* hid_open (unsigned short vendorId, unsigned short productId, const w
     {
         std::printf ("Path: %s\n", chosen->path);
         device = hid_open_path (chosen->path);
+        if (device != nullptr)
+            device->entryStrings = stringsOf (*chosen);
     }
 
     zarvo::hid::hid_free_enumeration (devices);
@@ -180,13 +194,16 @@ hid_device* hid_open_path (const char* path)
 
 int hid_send_feature_report (hid_device* device, const unsigned char* data, std::size_t length)
 {
-    // sendOutputReport copies the report and never writes to it.
-    return transferReport (device, const_cast<unsigned char*> (data), length, Direction::output);
+    if (!isOpen (device))
+        return -1;
+    return transferResult (device, linux_layer::sendOutputReport (device->fd, data, length, device->outputReport));
 }
 
 int hid_get_feature_report (hid_device* device, unsigned char* data, std::size_t length)
 {
-    return transferReport (device, data, length, Direction::input);
+    if (!isOpen (device))
+        return -1;
+    return transferResult (device, linux_layer::getInputReport (device->fd, data, length));
 }
 
 int hid_set_nonblocking (hid_device* device, int nonblock)

@@ -4,6 +4,8 @@
 // namespace of its own; enumeration and hid_init stay hidapi's.
 #pragma once
 
+#include "linux/HidrawNode.h"
+
 #include <hidapi/hidapi.h>
 
 #include <cstddef>
@@ -12,6 +14,15 @@
 
 namespace zarvo::hid
 {
+// The manufacturer, product and serial number texts of an enumeration entry; an absent text is
+// empty.
+struct EntryStrings
+{
+    std::wstring manufacturer;
+    std::wstring product;
+    std::wstring serialNumber;
+};
+
 // Our own device record: hidapi's is opaque, and its transfers go through the report stream.
 // There is no read buffer or read event: only hidapi's reads would use them, and this record has
 // none.
@@ -23,6 +34,10 @@ struct hid_device
     unsigned short outputReportLength = 0; // bytes, report id included
     std::size_t inputReportLength = 0;     // bytes, report id included
     std::optional<std::wstring> lastError; // replaced by every recorded error
+    // The strings of the entry hid_open chose; absent for a device opened by its path alone.
+    std::optional<EntryStrings> entryStrings;
+    // Every output report travels in this copy (see linux_layer::sendOutputReport).
+    linux_layer::OutputReportCopy outputReport;
 };
 
 // hidapi's enumeration, through the Linux layer's seam (see linux/EnumerationSource.h) so that tests
@@ -35,7 +50,7 @@ void hid_free_enumeration (hid_device_info* devices);
 // Opens the first enumerated interface whose vendor id, product id and interface number equal the
 // arguments and, when a serial number is given, whose serial number equals it (an entry without one
 // counts as empty). Prints "Path: %s\n" before opening. Null when nothing matched or the open
-// failed.
+// failed. The device keeps the strings of that entry.
 hid_device* hid_open (unsigned short vendorId, unsigned short productId, const wchar_t* serialNumber,
                       int interfaceNumber);
 // Opens a hidraw node and reads its report lengths. Null on failure; the error text goes with the
@@ -43,17 +58,26 @@ hid_device* hid_open (unsigned short vendorId, unsigned short productId, const w
 hid_device* hid_open_path (const char* path);
 
 // One output report to the device (despite the name, not a feature report) and one input report
-// from it. Both return the bytes transferred + 1, or -1: at once for a null device, and with the
-// platform's message as the device's error text when the platform fails the transfer.
+// from it, at most linux_layer::maxReportLength bytes. Both return the bytes transferred + 1, or
+// -1: at once for a null device, and with the platform's message as the device's error text when
+// the platform fails the transfer or the length is longer. A successful transfer allocates
+// nothing; only a failure's error text does. The send leaves the caller's report as it was. The
+// kernel sends the output report over the device's interrupt OUT endpoint, or as a SET_REPORT
+// control transfer where the device has none; the input report is always a GET_REPORT control
+// transfer.
 int hid_send_feature_report (hid_device* device, const unsigned char* data, std::size_t length);
 int hid_get_feature_report (hid_device* device, unsigned char* data, std::size_t length);
 
 // Records the flag and returns 0.
 int hid_set_nonblocking (hid_device* device, int nonblock);
 
-// The strings of the device's enumeration entry (the entry whose path is the device's), at most
-// maxlen - 1 characters and a terminator. 0 on success (an absent string gives empty text), -1 when
-// the device is not enumerated or the buffer is empty.
+// The strings of the device's enumeration entry, at most maxlen - 1 characters and a terminator. 0
+// on success (an absent string gives empty text), -1 when the buffer is empty or no entry is known.
+// A device from hid_open has the strings of the entry it was opened by, kept from the open: they
+// describe the device that was opened, so a read gives them without enumerating, even after the
+// device vanished or while the enumeration lists another device at its path. A device opened by
+// its path alone has none kept: each read looks up the entry whose path is the device's in the
+// enumeration of the moment, and fails when there is none.
 int hid_get_manufacturer_string (hid_device* device, wchar_t* string, std::size_t maxlen);
 int hid_get_product_string (hid_device* device, wchar_t* string, std::size_t maxlen);
 int hid_get_serial_number_string (hid_device* device, wchar_t* string, std::size_t maxlen);
@@ -64,6 +88,7 @@ int hid_get_indexed_string (hid_device* device, int stringIndex, wchar_t* string
 // The device's last error text; null before the first error and for a null device.
 const wchar_t* hid_error (hid_device* device);
 
-// Closes the node and frees the record. The system itself never releases a device.
+// Closes the node and frees the record. The device opening releases the device it replaces this
+// way; the device open at shutdown ends with the process.
 void hid_close (hid_device* device);
 } // namespace zarvo::hid

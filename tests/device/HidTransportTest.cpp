@@ -470,3 +470,59 @@ TEST_F (HidTransport, IndexedStringsAreNotAvailableThroughHidraw)
     EXPECT_EQ (std::wstring (text), L"");
     EXPECT_EQ (errorOf (device.get()), L"indexed strings cannot be read through hidraw");
 }
+
+// ---- The strings of a device opened through the enumeration: those of the entry the open chose,
+// kept with the device. They describe the device that was opened, so they stay the same after it
+// vanished and whatever the enumeration lists since.
+TEST_F (HidTransport, AnOpenedEntrysStringsAreKeptAfterTheDeviceVanished)
+{
+    auto chosen = microphone().enumerationEntry();
+    auto otherInterface = chosen;
+    otherInterface.path = "/nonexistent/zarvo-other-interface";
+    otherInterface.interfaceNumber = 1;
+    otherInterface.manufacturer = L"Other interface";
+    DevicePtr device;
+    {
+        ScopedEnumerationEntries entries ({ otherInterface, chosen });
+        StdoutCapture quiet;
+        device.reset (hid::hid_open (VirtualMicrophone::vendorId, VirtualMicrophone::productId, nullptr, 0));
+    }
+    ASSERT_NE (device, nullptr);
+
+    auto impostor = chosen; // another device that the node's path names now
+    impostor.manufacturer = L"Impostor";
+    impostor.product = L"Not a KT-Q7TR";
+    impostor.serialNumber = L"IMPOSTOR";
+
+    using Getter = int (*) (Device*, wchar_t*, std::size_t);
+    struct Case
+    {
+        const char* name;
+        Getter get;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        { "manufacturer", hid::hid_get_manufacturer_string, L"Zarvo" },
+        { "product", hid::hid_get_product_string, L"KT-Q7TR" },
+        { "serial number", hid::hid_get_serial_number_string, L"Q7TR00000001" },
+    };
+    microphone().vanish();
+    for (const auto& listed : { std::vector<EnumerationEntry>{}, std::vector<EnumerationEntry>{ impostor } })
+    {
+        ScopedEnumerationEntries entries (listed);
+        for (const auto& c : cases)
+        {
+            SCOPED_TRACE (std::string (c.name) + (listed.empty() ? ", nothing listed" : ", another device listed"));
+            wchar_t text[255] = L"stale";
+            EXPECT_EQ (c.get (device.get(), text, 255), 0);
+            EXPECT_EQ (std::wstring (text), c.expected);
+
+            wchar_t shortText[4] = L"xyz";
+            EXPECT_EQ (c.get (device.get(), shortText, 4), 0);
+            EXPECT_EQ (std::wstring (shortText), c.expected.substr (0, 3));
+
+            EXPECT_EQ (c.get (device.get(), text, 0), -1);
+        }
+    }
+    EXPECT_EQ (errorOf (device.get()), L"string buffer is empty");
+}

@@ -12,8 +12,10 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace zarvo;
@@ -501,4 +503,48 @@ TEST_F (OpenDevice, AWalkWhoseLogFailsOnceWritesThatEntrysLinesAgainFromTheFirst
         if (line != registrationRun && line != registrationEnd)
             expected.push_back (line);
     EXPECT_EQ (logged, expected);
+}
+
+// ---- How often an opening enumerates: once for the walk and once for the open by identity. The
+// strings it prints are those of the entry it chose, kept with the device rather than looked up in
+// the enumeration again.
+namespace
+{
+class CountedEnumeration
+{
+public:
+    explicit CountedEnumeration (hid::linux_layer::EntrySource listed)
+    {
+        hid::linux_layer::setEnumerationSource (
+            [listed = std::move (listed), count = counter]
+            {
+                ++*count;
+                return listed();
+            });
+    }
+    ~CountedEnumeration() { hid::linux_layer::useSystemEnumeration(); }
+    CountedEnumeration (const CountedEnumeration&) = delete;
+    CountedEnumeration& operator= (const CountedEnumeration&) = delete;
+
+    int take() { return std::exchange (*counter, 0); }
+
+private:
+    std::shared_ptr<int> counter = std::make_shared<int> (0);
+};
+} // namespace
+
+TEST_F (OpenDevice, AnOpeningEnumeratesTwice)
+{
+    CountedEnumeration enumerations (microphone().enumerationSource());
+
+    for (const char* call : { "first opening", "reopening" })
+    {
+        SCOPED_TRACE (call);
+        const auto opening = open();
+
+        EXPECT_EQ (opening.result, 0);
+        EXPECT_EQ (enumerations.take(), 2);
+        EXPECT_EQ (opening.printed, foundBlock (entry(), "Q7TR00000001") + "Path: " + microphone().path() + "\n" +
+                                        stringsAndGreeting ("Q7TR00000001"));
+    }
 }

@@ -167,9 +167,15 @@ void ioctl (fuse_req_t request, fuse_ino_t, unsigned int command, void*, fuse_fi
         return;
     }
     case _IOC_NR (HIDIOCSOUTPUT (0)):
-        replyAnswer (request,
-                     model.receiveOutputReport (file->fh, static_cast<const unsigned char*> (inBuffer), inSize));
+    {
+        const auto* report = static_cast<const unsigned char*> (inBuffer);
+        auto answer = model.receiveOutputReport (file->fh, report, inSize);
+        if (answer.result >= 0 && serverOf (request).scribblesOverSentReports())
+            for (std::size_t i = 0; i < std::min (inSize, outSize); ++i)
+                answer.data.push_back (static_cast<unsigned char> (~report[i]));
+        replyAnswer (request, answer);
         return;
+    }
     case _IOC_NR (HIDIOCGINPUT (0)):
         replyAnswer (request, model.sendInputReport (file->fh, outSize));
         return;

@@ -13,6 +13,7 @@
 
 #include "MicrophoneModel.h"
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,12 @@ public:
 
     MicrophoneModel& model;
 
+    // HIDIOCSOUTPUT is declared read-write, so a device file may answer it with bytes that the
+    // kernel copies back into the caller's buffer; the kernel's own hidraw never does. While this
+    // is on, every output report the device takes is answered with its complement, byte for byte.
+    void scribbleOverSentReports (bool on) { scribbling = on; }
+    bool scribblesOverSentReports() const { return scribbling; }
+
 private:
     bool mount (std::string& whyNot); // on the serving thread
     void serve();
@@ -52,6 +59,7 @@ private:
     int stopFd = -1;
     std::thread thread;
     int watchdogPid = -1;
+    std::atomic<bool> scribbling{ false };
 };
 
 // Force-unmounts the virtual microphones whose serving thread is gone and removes their

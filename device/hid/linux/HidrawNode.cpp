@@ -12,8 +12,7 @@ namespace zarvo::hid::linux_layer
 {
 namespace
 {
-// The report length travels in the request code's 14-bit size field.
-constexpr std::size_t maxRequestLength = _IOC_SIZEMASK;
+static_assert (maxReportLength == _IOC_SIZEMASK, "the request code's size field bounds a report");
 
 template <typename Request> int retryOnSignal (Request request)
 {
@@ -56,22 +55,27 @@ bool readReportDescriptor (int fd, std::vector<unsigned char>& descriptor)
     return true;
 }
 
-int sendOutputReport (int fd, const unsigned char* data, std::size_t length)
+int sendOutputReport (int fd, const unsigned char* data, std::size_t length, OutputReportCopy& copy)
 {
-    if (length > maxRequestLength)
+    if (length > copy.size())
     {
         errno = EINVAL;
         return -1;
     }
-    // The request is declared read-write, so it may write into the buffer it is given; the caller's
-    // report is const and travels in a copy.
-    std::vector<unsigned char> report (data, data + length);
-    return retryOnSignal ([&] { return ::ioctl (fd, HIDIOCSOUTPUT (length), report.data()); });
+    // Copied before every attempt, so that a retry after a signal sends the caller's report again
+    // whatever the driver did with the copy.
+    return retryOnSignal (
+        [&]
+        {
+            if (length > 0)
+                std::memcpy (copy.data(), data, length);
+            return ::ioctl (fd, HIDIOCSOUTPUT (length), copy.data());
+        });
 }
 
 int getInputReport (int fd, unsigned char* data, std::size_t length)
 {
-    if (length > maxRequestLength)
+    if (length > maxReportLength)
     {
         errno = EINVAL;
         return -1;
