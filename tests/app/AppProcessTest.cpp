@@ -102,6 +102,18 @@ public:
 
     juce::StringArray logLines() const { return juce::StringArray::fromLines (logFile.loadFileAsString()); }
 
+    // Why findWindow() found nothing, for the failure message.
+    std::string whyNoWindow()
+    {
+        const auto exitCode = waitForExit (0);
+        if (!exitCode.has_value())
+            return "the app runs but showed no window within the time";
+        if (*exitCode == 0)
+            return "the app ended at once with code 0, as a second copy does: another ZarvoQ7TR holds the "
+                   "machine-wide single-instance lock (close it, or let the test that runs it finish first)";
+        return "the app ended with code " + std::to_string (*exitCode) + " before it showed a window";
+    }
+
     pid_t pid = -1;
 
 private:
@@ -217,7 +229,7 @@ TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
 {
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
 
     const auto geometry = windowGeometry (window);
     const auto screen = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->totalArea;
@@ -259,7 +271,7 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
 {
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
     const auto root = run ("xwininfo -root | awk '/Window id:/ { print $4 }'").output;
 
     // No window manager here: the focus moves only when asked to. The window is given it, then the
@@ -309,7 +321,7 @@ TEST (AppProcessTest, WindowIconHoldsTheSixSizes)
 {
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
 
     // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
     const auto icon = run ("xprop -len 4000000 -id " + window + " _NET_WM_ICON").output;
@@ -327,7 +339,7 @@ TEST (AppProcessTest, DoubleClickOnTheBandChangesNothing)
 {
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
     const auto before = windowGeometry (window);
 
     moveTo (window, 300, 30);
@@ -343,7 +355,7 @@ TEST (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZ
 {
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
 
     // The brightest blue of the close button's cross: white, then grey 200 under the pointer, grey
     // 150 while pressed. Orange around it has blue 33.
@@ -377,7 +389,7 @@ TEST (AppProcessTest, CloseRequestFromTheDesktopEndsTheProcessWithCodeZero)
     createWindowManagerAtoms();
     AppProcess app;
     const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
 
     ASSERT_TRUE (sendCloseRequest (window));
 
@@ -390,7 +402,7 @@ TEST (AppProcessTest, SecondStartExitsWithCodeZeroAndShowsNoWindow)
 {
     AppProcess first;
     const auto window = first.findWindow();
-    ASSERT_FALSE (window.empty());
+    ASSERT_FALSE (window.empty()) << first.whyNoWindow();
     const auto before = windowGeometry (window);
 
     AppProcess second;
@@ -409,7 +421,7 @@ TEST (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
 {
     const auto started = juce::Time::getMillisecondCounter();
     AppProcess app;
-    ASSERT_FALSE (app.findWindow().empty());
+    ASSERT_FALSE (app.findWindow().empty()) << app.whyNoWindow();
     juce::Thread::sleep (700);
     const auto early = app.logLines();
     juce::Thread::sleep (700);
