@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <random>
 
 namespace zarvo::test
 {
@@ -115,6 +116,24 @@ void MicrophoneModel::completeShort (int nth, std::size_t bytes)
     injected[transferCount + nth] = { Failure::shortReport, 0, bytes };
 }
 
+void MicrophoneModel::replyRandom (int nth, std::uint32_t seed)
+{
+    std::lock_guard<std::mutex> guard (lock);
+    Injected failure;
+    failure.kind = Failure::random;
+    failure.seed = seed;
+    injected[transferCount + nth] = failure;
+}
+
+MicrophoneModel::Bytes MicrophoneModel::randomReport (std::uint32_t seed, std::size_t length)
+{
+    std::mt19937 engine (seed);
+    Bytes bytes (length);
+    for (auto& byte : bytes)
+        byte = static_cast<unsigned char> (engine() >> 24);
+    return bytes;
+}
+
 void MicrophoneModel::setAnswerDelay (std::chrono::milliseconds newDelay)
 {
     std::lock_guard<std::mutex> guard (lock);
@@ -124,9 +143,29 @@ void MicrophoneModel::setAnswerDelay (std::chrono::milliseconds newDelay)
 void MicrophoneModel::vanish()
 {
     std::lock_guard<std::mutex> guard (lock);
+    vanishNow();
+}
+
+void MicrophoneModel::vanishNow()
+{
     if (isPresent)
         ++generation; // every handle opened so far belongs to the unplugged device
     isPresent = false;
+}
+
+void MicrophoneModel::vanishBefore (int nth)
+{
+    std::lock_guard<std::mutex> guard (lock);
+    vanishBeforeTransfer = transferCount + nth;
+}
+
+void MicrophoneModel::vanishIfDue()
+{
+    if (vanishBeforeTransfer != 0 && transferCount + 1 == vanishBeforeTransfer)
+    {
+        vanishBeforeTransfer = 0;
+        vanishNow();
+    }
 }
 
 void MicrophoneModel::comeBack()
@@ -203,6 +242,7 @@ MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long
                                                               const unsigned char* data, std::size_t length)
 {
     std::lock_guard<std::mutex> guard (lock);
+    vanishIfDue();
     if (!isPresent || handleGeneration != generation)
         return { -ENODEV, {}, {} };
 
@@ -223,6 +263,7 @@ MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long
 MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long handleGeneration, std::size_t length)
 {
     std::lock_guard<std::mutex> guard (lock);
+    vanishIfDue();
     if (!isPresent || handleGeneration != generation)
         return { -ENODEV, {}, {} };
 
@@ -234,7 +275,10 @@ MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long han
         auto size = std::min (length, currentReply.size());
         if (failure.kind == Failure::shortReport)
             size = std::min (size, failure.bytes);
-        answer.data.assign (currentReply.begin(), currentReply.begin() + (long)size);
+        if (failure.kind == Failure::random)
+            answer.data = randomReport (failure.seed, size);
+        else
+            answer.data.assign (currentReply.begin(), currentReply.begin() + (long)size);
         answer.result = static_cast<int> (answer.data.size());
     }
     log.push_back ({ Direction::input, answer.data, answer.result });

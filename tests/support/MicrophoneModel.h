@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -43,12 +44,22 @@ public:
     void completeEmpty (int nth = 1); // the n-th transfer completes with 0 bytes
     // The n-th transfer, an input transfer, completes with only the first `bytes` bytes of the reply.
     void completeShort (int nth, std::size_t bytes);
+    // The n-th transfer, an input transfer, completes with a whole report of random bytes: those of
+    // randomReport (seed, length). Like completeShort, it leaves an output transfer as it is.
+    void replyRandom (int nth, std::uint32_t seed);
+    // The bytes a random reply of that seed carries, the report id byte included: the same on every
+    // machine (std::mt19937 is fixed by the standard).
+    static Bytes randomReport (std::uint32_t seed, std::size_t length);
     // Every transfer waits this long before it is answered.
     void setAnswerDelay (std::chrono::milliseconds delay);
 
     // ---- presence, as a USB unplug and replug. A handle opened before vanish() stays dead after
     // comeBack(); only a fresh open reaches the device again.
     void vanish();
+    // The device vanishes just before the n-th transfer (counted from now), between two transfers of
+    // one operation: that transfer and every later one on the handles of the moment fail with
+    // ENODEV, as after vanish().
+    void vanishBefore (int nth);
     void comeBack();
     bool present() const;
     // The generation a handle opened now belongs to.
@@ -90,16 +101,20 @@ private:
         none,
         error,
         empty,
-        shortReport
+        shortReport,
+        random
     };
     struct Injected
     {
         Failure kind = Failure::none;
         int errorNumber = 0;
-        std::size_t bytes = 0; // shortReport only
+        std::size_t bytes = 0;  // shortReport only
+        std::uint32_t seed = 0; // random only
     };
 
     Injected takeFailure(); // for the transfer being counted now
+    void vanishIfDue();     // before a transfer is counted
+    void vanishNow();
     bool startTransfer (Injected& failure, Answer& answer);
     void answerFrame (const Bytes& frame);
     Bytes groupReply (unsigned char groupId, int valueCount) const;
@@ -118,6 +133,7 @@ private:
 
     bool isPresent = true;
     unsigned long long generation = 1;
+    long long vanishBeforeTransfer = 0; // 0: none due
 
     Bytes currentReply; // the reply to the last query; every input report carries it
     std::vector<Bytes> received;
