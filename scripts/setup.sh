@@ -17,6 +17,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   libfuse3-dev fuse3
   xvfb xauth imagemagick xdotool x11-utils desktop-file-utils appstream
+  # the sanitized test run (scripts/test-sanitized.sh): clang, and its runtimes by name, since the
+  # fuzzer runtime is only a recommended package and packages are installed without recommends
+  clang libclang-rt-14-dev
 )
 
 sudo_cmd=()
