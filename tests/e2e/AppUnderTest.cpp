@@ -1,0 +1,437 @@
+#include "AppUnderTest.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+// Xlib last: its macros collide with JUCE's names.
+#include <X11/Xlib.h>
+
+namespace zarvo::test
+{
+namespace
+{
+constexpr int pollInterval = 50;
+
+// What the timers and paints write many times a second; the tests look at none of it.
+bool isFrequent (const std::string& line)
+{
+    static const char* const exact[] = { "ZarvoTimer is running...",
+                                         "run!!!!!!!0",
+                                         "before sleep!!!!!!!",
+                                         "else sleep!!!!!!!",
+                                         "sleep!!!!!!!",
+                                         "ZarvoThread m_isruning is running...",
+                                         "end sleep!!!!!!!",
+                                         "HeartbeatTimer is running...",
+                                         "HeartbeatData: 258" };
+    static const char* const prefixes[] = { "Main::paint time: ",
+                                            "MainComponent::paint time: ",
+                                            "BackgroundComponent::paint time: ",
+                                            "origin Slience:",
+                                            "before02 sleep!!!!!!!",
+                                            "1===when dectorGainValue < 50 : ",
+                                            "2===when dectorGainValue < 50 : ",
+                                            "3===when dectorGainValue < 50 : " };
+    for (const auto* text : exact)
+        if (line == text)
+            return true;
+    for (const auto* prefix : prefixes)
+        if (line.rfind (prefix, 0) == 0)
+            return true;
+    return false;
+}
+
+// The program's full path from PATH (the name itself when it is in none of them).
+std::string findInPath (const std::string& program)
+{
+    const char* path = std::getenv ("PATH");
+    std::istringstream directories (path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string directory; std::getline (directories, directory, ':');)
+    {
+        const auto candidate = directory + "/" + program;
+        if (!directory.empty() && ::access (candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return program;
+}
+
+void pause (int ms)
+{
+    juce::Thread::sleep (ms);
+}
+
+std::string coordinates (juce::Point<int> point)
+{
+    return std::to_string (point.x) + " " + std::to_string (point.y);
+}
+
+juce::Point<int> inWindow (juce::Point<int> panelPoint)
+{
+    return panelPoint + juce::Point<int> (contentLeft, contentTop);
+}
+} // namespace
+
+CommandResult runCommand (const std::string& command)
+{
+    CommandResult result{ -1, {} };
+    FILE* pipe = ::popen ((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread (chunk, 1, sizeof (chunk), pipe)) > 0)
+        result.output.append (chunk, n);
+    const auto status = ::pclose (pipe);
+    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    return result;
+}
+
+AppUnderTest::AppUnderTest (const Launch& launch)
+    : outFile (juce::File::createTempFile ("zarvo-app-stdout")),
+      errFile (launch.logFile.empty() ? juce::File::createTempFile ("zarvo-app-stderr") : juce::File (launch.logFile)),
+      keepOutputFiles (launch.keepOutputFiles), ownLogFile (launch.logFile.empty())
+{
+    // Nothing after fork may allocate: arguments, environment and paths are ready before.
+    const std::string outPath = outFile.getFullPathName().toStdString();
+    const std::string errPath = errFile.getFullPathName().toStdString();
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+    {
+        const std::string variable (*entry);
+        if (variable.rfind ("LD_PRELOAD=", 0) != 0 && variable.rfind ("ZARVO_E2E_ENUMERATION=", 0) != 0)
+            environment.push_back (variable);
+    }
+    environment.push_back ("ZARVO_E2E_ENUMERATION=" + launch.enumerationControl);
+    std::vector<char*> envp;
+    for (auto& variable : environment)
+        envp.push_back (variable.data());
+    envp.push_back (nullptr);
+
+    // Standard output into a file is block-buffered; stdbuf makes the app write each line as it
+    // comes, without a change to the app. stdbuf works by a preload of its own: the shell it starts
+    // puts the enumeration preload before it, so that only the app loads ours (a sanitized build
+    // of it needs the sanitized app around it).
+    std::string stdbuf = findInPath ("stdbuf"), lineBuffered = "-oL", shell = "/bin/sh", command = "-c",
+                script = "LD_PRELOAD=\"$0${LD_PRELOAD:+:$LD_PRELOAD}\" exec \"$1\"", preload = launch.preloadPath,
+                app = launch.appPath;
+    char* argv[] = { stdbuf.data(), lineBuffered.data(), shell.data(), command.data(),
+                     script.data(), preload.data(),      app.data(),   nullptr };
+
+    pid = ::fork();
+    if (pid == 0)
+    {
+        const int out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int null = ::open ("/dev/null", O_RDONLY);
+        ::dup2 (null, 0);
+        ::dup2 (out, 1);
+        ::dup2 (err, 2);
+        // Nothing of the caller's (the FUSE session, netlink sockets) may stay open in the app.
+        ::syscall (SYS_close_range, 3u, ~0u, 0u);
+        ::execve (argv[0], argv, envp.data());
+        ::_exit (127);
+    }
+}
+
+AppUnderTest::~AppUnderTest()
+{
+    if (pid > 0 && !finished)
+    {
+        ::kill (pid, SIGKILL);
+        ::waitpid (pid, nullptr, 0);
+    }
+    if (!keepOutputFiles)
+    {
+        outFile.deleteFile();
+        if (ownLogFile)
+            errFile.deleteFile();
+    }
+}
+
+std::optional<int> AppUnderTest::waitForExit (int timeoutMs)
+{
+    if (pid <= 0)
+        return -1;
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    for (;;)
+    {
+        int status = 0;
+        if (!finished && ::waitpid (pid, &status, WNOHANG) == pid)
+        {
+            finished = true;
+            exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+        }
+        if (finished)
+            return exitCode;
+        if (juce::Time::getMillisecondCounter() >= end)
+            return {};
+        pause (20);
+    }
+}
+
+bool AppUnderTest::isRunning()
+{
+    return !waitForExit (0).has_value();
+}
+
+void AppUnderTest::signal (int signalNumber)
+{
+    if (isRunning())
+        ::kill (pid, signalNumber);
+}
+
+bool AppUnderTest::findWindow (int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    do
+    {
+        const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+        if (found.exitCode == 0 && !found.output.empty())
+        {
+            windowId = found.output.substr (0, found.output.find ('\n'));
+            return true;
+        }
+        if (!isRunning())
+            return false;
+        pause (100);
+    } while (juce::Time::getMillisecondCounter() < end);
+    return false;
+}
+
+std::string AppUnderTest::otherWindow (int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    do
+    {
+        const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+        for (const auto& line : juce::StringArray::fromLines (juce::String (found.output).trim()))
+            if (line.isNotEmpty() && line.toStdString() != windowId)
+                return line.toStdString();
+        pause (100);
+    } while (juce::Time::getMillisecondCounter() < end);
+    return {};
+}
+
+void AppUnderTest::readNewLog()
+{
+    std::ifstream in (errFile.getFullPathName().toStdString(), std::ios::binary);
+    in.seekg (readOffset);
+    std::string chunk ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
+    readOffset += (long long)chunk.size();
+    partialLine += chunk;
+    size_t start = 0;
+    for (size_t end; (end = partialLine.find ('\n', start)) != std::string::npos; start = end + 1)
+    {
+        std::string line = partialLine.substr (start, end - start);
+        if (!isFrequent (line))
+            lines.push_back (std::move (line));
+    }
+    partialLine.erase (0, start);
+}
+
+const std::vector<std::string>& AppUnderTest::logLines()
+{
+    readNewLog();
+    return lines;
+}
+
+std::optional<size_t> AppUnderTest::waitForLine (const std::string& line, size_t from, int timeoutMs, bool prefix)
+{
+    return waitForLineWhere ([&] (const std::string& candidate)
+                             { return prefix ? candidate.rfind (line, 0) == 0 : candidate == line; },
+                             from, timeoutMs);
+}
+
+std::optional<size_t> AppUnderTest::waitForLineWhere (const std::function<bool (const std::string&)>& matches,
+                                                      size_t from, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    for (;;)
+    {
+        const auto& all = logLines();
+        for (size_t i = from; i < all.size(); ++i)
+            if (matches (all[i]))
+                return i;
+        if (juce::Time::getMillisecondCounter() >= end)
+            return {};
+        from = std::max (from, all.size());
+        pause (pollInterval);
+    }
+}
+
+std::string AppUnderTest::printed() const
+{
+    return outFile.loadFileAsString().toStdString();
+}
+
+bool AppUnderTest::waitForPrinted (const std::string& text, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    while (printed().find (text) == std::string::npos)
+    {
+        if (juce::Time::getMillisecondCounter() >= end)
+            return false;
+        pause (pollInterval);
+    }
+    return true;
+}
+
+// The pointer comes to a point in two moves, the last one pixel long, as a hand's path ends: JUCE
+// sometimes does not act on a single jump of the pointer. (--sync is not used: it waits in vain when
+// the pointer is already there.)
+void AppUnderTest::approach (const std::string& window, juce::Point<int> point)
+{
+    const auto move = "xdotool mousemove --window " + window + " ";
+    runCommand (move + coordinates (point + juce::Point<int> (1, 1)));
+    runCommand (move + coordinates (point));
+}
+
+// A hand rests a moment on the target before it presses, and holds the button for a while. JUCE
+// reads the pointer's buttons afresh as it handles a press: a click far shorter than the time the
+// busy message thread takes to get to it can reach the button as a press already let go, and is
+// lost (seen under Xvfb with the level meter moving).
+constexpr int restBeforePress = 100;
+constexpr int holdOfAClick = 80;
+
+void AppUnderTest::moveInWindow (juce::Point<int> windowPoint)
+{
+    approach (windowId, windowPoint);
+}
+
+void AppUnderTest::moveTo (juce::Point<int> panelPoint)
+{
+    approach (windowId, inWindow (panelPoint));
+}
+
+void AppUnderTest::dragTo (juce::Point<int> panelPoint)
+{
+    runCommand ("xdotool mousemove --window " + windowId + " " + coordinates (inWindow (panelPoint)));
+}
+
+void AppUnderTest::press (juce::Point<int> panelPoint)
+{
+    moveTo (panelPoint);
+    pressHere();
+}
+
+void AppUnderTest::pressHere()
+{
+    pause (restBeforePress);
+    runCommand ("xdotool mousedown 1");
+}
+
+void AppUnderTest::release()
+{
+    runCommand ("xdotool mouseup 1");
+}
+
+void AppUnderTest::clickAt (const std::string& window, juce::Point<int> point)
+{
+    approach (window, point);
+    pause (restBeforePress);
+    runCommand ("xdotool mousedown 1");
+    pause (holdOfAClick);
+    runCommand ("xdotool mouseup 1");
+}
+
+void AppUnderTest::click (juce::Point<int> panelPoint)
+{
+    clickAt (windowId, inWindow (panelPoint));
+}
+
+void AppUnderTest::clickInWindow (juce::Point<int> windowPoint)
+{
+    clickAt (windowId, windowPoint);
+}
+
+void AppUnderTest::moveInWindow (const std::string& otherWindow, juce::Point<int> point)
+{
+    approach (otherWindow, point);
+}
+
+void AppUnderTest::clickInWindow (const std::string& otherWindow, juce::Point<int> point)
+{
+    clickAt (otherWindow, point);
+}
+
+juce::Rectangle<int> AppUnderTest::areaOf (const std::string& window)
+{
+    const auto info = runCommand ("xwininfo -id " + window).output;
+    const auto field = [&info] (const std::string& name)
+    {
+        std::smatch match;
+        const std::regex pattern (name + ":\\s+(-?\\d+)");
+        return std::regex_search (info, match, pattern) ? std::stoi (match[1]) : -1;
+    };
+    return { field ("Absolute upper-left X"), field ("Absolute upper-left Y"), field ("Width"), field ("Height") };
+}
+
+juce::Rectangle<int> AppUnderTest::contentArea()
+{
+    const auto area = areaOf (windowId);
+    return { area.getX() + contentLeft, area.getY() + contentTop, contentWidth, contentHeight };
+}
+
+juce::Image AppUnderTest::screenShot()
+{
+    const auto file = juce::File::createTempFile (".png");
+    runCommand ("import -window root png:" + file.getFullPathName().toStdString());
+    auto screen = juce::ImageFileFormat::loadFrom (file);
+    file.deleteFile();
+    return screen.isValid() ? screen.convertedToFormat (juce::Image::ARGB) : juce::Image();
+}
+
+juce::Image AppUnderTest::panelShot()
+{
+    const auto screen = screenShot();
+    if (!screen.isValid())
+        return {};
+    return screen.getClippedImage (contentArea()).createCopy();
+}
+
+bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    for (;;)
+    {
+        shot = panelShot();
+        if (shot.isValid() && holds (shot))
+            return true;
+        if (juce::Time::getMillisecondCounter() >= end)
+            return false;
+        pause (100);
+    }
+}
+
+bool displayAvailable()
+{
+    Display* display = XOpenDisplay (nullptr);
+    if (display == nullptr)
+        return false;
+    XCloseDisplay (display);
+    return true;
+}
+
+void keepScreenshot (const juce::Image& image, const std::string& name)
+{
+    const char* dir = std::getenv ("ZARVO_SCREENSHOT_DIR");
+    if (dir == nullptr || *dir == '\0' || !image.isValid())
+        return;
+    const auto file = juce::File (dir).getChildFile (juce::String (name) + ".png");
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    if (out.openedOk())
+        juce::PNGImageFormat().writeImageToStream (image, out);
+}
+} // namespace zarvo::test

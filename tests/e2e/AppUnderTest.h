@@ -1,0 +1,136 @@
+// The real ZarvoQ7TR in a process of its own, started from the build with the enumeration preload:
+// its standard output line-buffered through stdbuf and both streams collected in files; driven with
+// real pointer events (xdotool) at panel coordinates and looked at through screenshots of the X
+// server. The child inherits the caller's network namespace and display.
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace zarvo::test
+{
+struct CommandResult
+{
+    int exitCode;
+    std::string output;
+};
+
+// Runs a shell command and returns its exit code and what it printed (both streams).
+CommandResult runCommand (const std::string& command);
+
+class AppUnderTest
+{
+public:
+    struct Launch
+    {
+        std::string appPath;
+        std::string preloadPath;
+        std::string enumerationControl; // the control file the preload reads
+        bool keepOutputFiles = false;   // leave the two output files behind
+        std::string logFile;            // standard error goes here; empty: a file of its own
+    };
+
+    explicit AppUnderTest (const Launch& launch);
+    // Kills the process if it still runs and removes the output files (unless asked to keep them).
+    ~AppUnderTest();
+    AppUnderTest (const AppUnderTest&) = delete;
+    AppUnderTest& operator= (const AppUnderTest&) = delete;
+
+    // The exit code once the process has ended within the time, otherwise nothing.
+    std::optional<int> waitForExit (int timeoutMs);
+    bool isRunning();
+    // Sends a signal to the process while it runs.
+    void signal (int signalNumber);
+
+    // Finds the process's visible window; false once the time is up.
+    bool findWindow (int timeoutMs = 15000);
+    const std::string& window() const { return windowId; }
+    // Another visible window of the process (a popup menu), or empty once the time is up.
+    std::string otherWindow (int timeoutMs = 3000);
+
+    // Every line of standard error, except the lines that the timers and paints write all the
+    // time, read on demand from the file. Lines keep their order.
+    const std::vector<std::string>& logLines();
+    // How many lines logLines() holds now: a mark to look after.
+    size_t logMark() { return logLines().size(); }
+    // Waits until a line equal to `line` (or starting with it, with prefix) appears at or after
+    // index `from`; returns its index.
+    std::optional<size_t> waitForLine (const std::string& line, size_t from = 0, int timeoutMs = 10000,
+                                       bool prefix = false);
+    std::optional<size_t> waitForLineWhere (const std::function<bool (const std::string&)>& matches, size_t from = 0,
+                                            int timeoutMs = 10000);
+    // Standard output so far.
+    std::string printed() const;
+    // Waits until standard output holds `text`.
+    bool waitForPrinted (const std::string& text, int timeoutMs = 10000);
+    const juce::File& errorFile() const { return errFile; }
+    const juce::File& outputFile() const { return outFile; }
+
+    // Pointer events at panel coordinates (the panel's origin is the window's content origin), at a
+    // hand's pace: the pointer rests before a press, and a click holds the button a while.
+    void moveTo (juce::Point<int> panelPoint);
+    void click (juce::Point<int> panelPoint);
+    void press (juce::Point<int> panelPoint);
+    // Presses the button where the pointer is.
+    void pressHere();
+    // One move of a drag, straight to the point.
+    void dragTo (juce::Point<int> panelPoint);
+    void release();
+    // Window coordinates, for the title bar.
+    void moveInWindow (juce::Point<int> windowPoint);
+    void clickInWindow (juce::Point<int> windowPoint);
+    // Coordinates of another window of the process (a popup menu).
+    void moveInWindow (const std::string& otherWindow, juce::Point<int> point);
+    void clickInWindow (const std::string& otherWindow, juce::Point<int> point);
+    // Where a window lies on the screen.
+    static juce::Rectangle<int> areaOf (const std::string& window);
+
+    // A screenshot of the window's content, in panel coordinates (620 x 701), or an invalid image.
+    juce::Image panelShot();
+    // A screenshot of the whole screen.
+    juce::Image screenShot();
+    // Waits until the predicate holds for a screenshot of the panel; lastShot() keeps the last one
+    // looked at.
+    bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
+    const juce::Image& lastShot() const { return shot; }
+
+    // Where the window's content lies on the screen.
+    juce::Rectangle<int> contentArea();
+
+    pid_t pid = -1;
+
+private:
+    static void approach (const std::string& window, juce::Point<int> point);
+    static void clickAt (const std::string& window, juce::Point<int> point);
+    void readNewLog();
+
+    juce::File outFile;
+    juce::File errFile;
+    bool keepOutputFiles;
+    bool ownLogFile;
+    std::string windowId;
+    bool finished = false;
+    int exitCode = -1;
+    std::vector<std::string> lines;
+    long long readOffset = 0;
+    std::string partialLine;
+    juce::Image shot;
+};
+
+// The window content's offset inside the window: a one-pixel border and the 62-pixel title band.
+constexpr int contentLeft = 1;
+constexpr int contentTop = 63;
+constexpr int contentWidth = 620;
+constexpr int contentHeight = 701;
+
+// True when the X display can be opened.
+bool displayAvailable();
+
+// Writes the image as a PNG into the directory named by ZARVO_SCREENSHOT_DIR, when it is set.
+void keepScreenshot (const juce::Image& image, const std::string& name);
+} // namespace zarvo::test

@@ -1,0 +1,921 @@
+// The shipped executable against the virtual KT-Q7TR, driven as a person would: one session of the
+// real ZarvoQ7TR, started from the build on an X server of its own, in a private network namespace,
+// finding the microphone through its own start-up. Every step clicks or drags with the real pointer
+// where a person would, at a hand's pace, then looks at what reached the device, at the log lines
+// and at the pixels of a screenshot. Waiting is always for something to appear, within generous
+// bounds; no assertion rests on how long anything took.
+#include "AppUnderTest.h"
+#include "PluggableMicrophone.h"
+#include "UdevEventInjector.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace zarvo::test;
+
+namespace
+{
+using Bytes = MicrophoneModel::Bytes;
+using Reports = std::vector<Bytes>;
+
+constexpr unsigned char microphoneGroup = 0x8C;
+constexpr unsigned char noiseGroup = 0x81;
+constexpr unsigned char reverbGroup = 0x82;
+constexpr int reportSize = 257;
+
+// ---- the wire: every report as the device receives it, report id 0 first, zero-filled
+
+Bytes report (std::initializer_list<unsigned char> bytes)
+{
+    Bytes result (bytes);
+    result.resize (reportSize, 0);
+    return result;
+}
+
+Bytes query (unsigned char group)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x00, 0x16 });
+}
+
+Bytes setFrame (unsigned char group, unsigned char parameter, int value)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x03, parameter, (unsigned char)(value & 0xFF),
+                     (unsigned char)((value >> 8) & 0xFF), 0x16 });
+}
+
+const Bytes heartbeatQuery = query (0x00);
+const Bytes levelQuery = query (0x84);
+const Bytes infoQuery = report ({ 0x00, 0xA5, 0x5A, 0xFC, 0x01, 0x01, 0x16 });
+
+Reports operator+ (Reports first, const Reports& then)
+{
+    first.insert (first.end(), then.begin(), then.end());
+    return first;
+}
+
+// A set frame as the panel sends it: the frame, then its group's query.
+Reports sent (const Bytes& frame)
+{
+    return { frame, query (frame[3]) };
+}
+
+// The state read back, then each switch sent once more as the device holds it.
+Reports synchronisation (int muted, int noiseOn, int reverbOn)
+{
+    return Reports{ infoQuery, query (microphoneGroup), query (noiseGroup), query (reverbGroup) } +
+           sent (setFrame (microphoneGroup, 1, muted)) + sent (setFrame (noiseGroup, 0, noiseOn)) +
+           sent (setFrame (reverbGroup, 0, reverbOn));
+}
+
+const Reports startupCommand = sent (setFrame (microphoneGroup, 0, 1));
+
+bool isPoll (const Bytes& bytes)
+{
+    return bytes == heartbeatQuery || bytes == levelQuery;
+}
+
+// The value of a set frame of the group and parameter, or -1 for any other report.
+int setValue (const Bytes& bytes, unsigned char group, unsigned char parameter)
+{
+    if (bytes.size() < 9 || bytes[1] != 0xA5 || bytes[2] != 0x5A || bytes[3] != group || bytes[4] != 0x03 ||
+        bytes[5] != parameter)
+        return -1;
+    return bytes[6] | (bytes[7] << 8);
+}
+
+std::string describe (const Bytes& bytes)
+{
+    // Up to the frame's end mark; the zeros after it say nothing.
+    std::string text;
+    for (size_t i = 0; i < bytes.size() && i < 12; ++i)
+    {
+        char hex[4];
+        std::snprintf (hex, sizeof hex, "%02X ", bytes[i]);
+        text += hex;
+        if (i > 3 && bytes[i] == 0x16)
+            break;
+    }
+    return text;
+}
+
+std::string describe (const Reports& reports)
+{
+    std::string text;
+    for (const auto& bytes : reports)
+        text += "\n  " + describe (bytes);
+    return text;
+}
+
+// ---- pictures. Panel coordinates; every colour is the one the artwork or the code gives it.
+
+const juce::Colour orange (255, 171, 33); // knobs and the track of an enabled slider
+const juce::Colour disabledTrack (127, 127, 127);
+const juce::Colour switchBar (50, 50, 50); // the switch's background, where the knob is not
+const juce::Colour cover (255, 255, 255);  // a dark meter segment
+const juce::Colour greenSegment (30, 255, 0);
+const juce::Colour orangeSegment (255, 143, 31);
+const juce::Colour redSegment (255, 0, 0);
+const juce::Colour unmutedDisc (255, 255, 255);
+const juce::Colour unmutedDiscUnderPointer (216, 216, 216);
+const juce::Colour mutedDisc (255, 0, 0);
+const juce::Colour menuHighlight (0, 120, 215);
+
+// What shows through the mask and the click catcher: their dark grey (30) at 80 %.
+juce::Colour underDarkLayer (juce::Colour colour)
+{
+    const auto mix = [] (juce::uint8 channel) { return (juce::uint8)juce::roundToInt (0.2 * channel + 0.8 * 30); };
+    return juce::Colour (mix (colour.getRed()), mix (colour.getGreen()), mix (colour.getBlue()));
+}
+
+bool near (juce::Colour actual, juce::Colour wanted, int tolerance = 4)
+{
+    return std::abs (actual.getRed() - wanted.getRed()) <= tolerance &&
+           std::abs (actual.getGreen() - wanted.getGreen()) <= tolerance &&
+           std::abs (actual.getBlue() - wanted.getBlue()) <= tolerance;
+}
+
+bool pixelIs (const juce::Image& shot, juce::Point<int> at, juce::Colour wanted, int tolerance = 4)
+{
+    return near (shot.getPixelAt (at.x, at.y), wanted, tolerance);
+}
+
+// The sliders' tracks run from x 113 (value 0) to 497 (value 100).
+int sliderX (int value)
+{
+    return 113 + value * 384 / 100;
+}
+
+constexpr int gainY = 198, noiseSliderY = 308, depthSliderY = 433, timeSliderY = 502;
+
+// The orange track reaches the thumb: orange a little before the value, not a little after it.
+bool sliderShows (const juce::Image& shot, int y, int value)
+{
+    return (value < 3 || pixelIs (shot, { sliderX (value) - 9, y }, orange)) &&
+           (value > 97 || !pixelIs (shot, { sliderX (value) + 9, y }, orange, 40));
+}
+
+// The knob is 50 pixels wide, at x 405 (off) or 455 (on); probed beside the ON and OFF texts.
+bool knobAt (const juce::Image& shot, int y, int knobX)
+{
+    const int other = knobX == 455 ? 405 : 455;
+    return pixelIs (shot, { knobX + 8, y }, orange, 6) && pixelIs (shot, { other + 8, y }, switchBar, 6);
+}
+
+constexpr int noiseSwitchY = 265, reverbSwitchY = 382;
+
+juce::Point<int> segmentPoint (int i)
+{
+    return { 110 + 19 * i, 104 };
+}
+
+juce::Colour segmentColour (int i)
+{
+    return i < 18 ? greenSegment : (i < 22 ? orangeSegment : redSegment);
+}
+
+// Segments 0 to lit-1 in their colours, the rest dark.
+bool meterShows (const juce::Image& shot, int lit)
+{
+    for (int i = 0; i < 24; ++i)
+        if (!pixelIs (shot, segmentPoint (i), i < lit ? segmentColour (i) : cover))
+            return false;
+    return true;
+}
+
+const juce::Point<int> mutePoint (50, 98);          // on the button's disc, beside its microphone glyph
+const juce::Point<int> openPanelProbe (150, gainY); // the gain track, orange unless a layer covers it
+
+bool maskCovers (const juce::Image& shot)
+{
+    return pixelIs (shot, openPanelProbe, underDarkLayer (orange)) &&
+           pixelIs (shot, segmentPoint (0), underDarkLayer (cover));
+}
+
+// Pixels brighter than the dark backdrop in an area: the drawn glyphs of a text or an icon.
+std::vector<bool> inkOf (const juce::Image& shot, juce::Rectangle<int> area)
+{
+    std::vector<bool> ink;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+        {
+            const auto pixel = shot.getPixelAt (x, y);
+            ink.push_back (std::max ({ pixel.getRed(), pixel.getGreen(), pixel.getBlue() }) > 50);
+        }
+    return ink;
+}
+
+int inkCount (const juce::Image& shot, juce::Rectangle<int> area)
+{
+    const auto ink = inkOf (shot, area);
+    return (int)std::count (ink.begin(), ink.end(), true);
+}
+
+int differingPixels (const std::vector<bool>& a, const std::vector<bool>& b)
+{
+    int count = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += a[i] != b[i] ? 1 : 0;
+    return count;
+}
+
+const juce::Rectangle<int> statusArea (400, 638, 220, 50);
+// Link buttons: the English row shows Facebook second, the Chinese row Douyin third.
+const juce::Rectangle<int> facebookArea (66, 658, 14, 20);
+const juce::Rectangle<int> douyinArea (128, 658, 14, 20);
+
+bool linkButtonsAreEnglish (const juce::Image& shot)
+{
+    return inkCount (shot, facebookArea) > 15 && inkCount (shot, douyinArea) == 0;
+}
+
+// ---- what the application prints on standard output while it opens the microphone
+
+std::string openingPrinted (const std::string& path)
+{
+    const std::string dump = "a5 5a 00 00 00 16 00 00 00 00 00 00 00 00 00 00 \n\n";
+    return "Device Found\n  type: ff01 0009\n  path: " + path +
+           "\n  serial_number: Q7TR00000001\n  Manufacturer: Zarvo\n  Product:      KT-Q7TR\n"
+           "  Release:      100\n  Interface:    0\n  Usage Page:   ff00\n  Usage:       0001\n\n"
+           "Path: " +
+           path +
+           "\nManufacturer String: Zarvo\nProduct String: KT-Q7TR\nSerial Number String: (81) Q7TR00000001\n"
+           "Unable to read indexed string 1\nIndexed String 1: \nSet Report 258.\nGet Report 1:258\n" +
+           dump + "Get Report 2:258\n" + dump;
+}
+
+// The lines the walk of the enumeration writes, the virtual microphone being its only entry.
+const std::vector<std::string> walkLines = {
+    "hid_register_device_notification run",      "hid_register_device_notification end",
+    "hid_register_device_notification run65280", "hid_register_device_notification run1",
+    "hid_register_device_notification run65281", "hid_register_device_notification run9",
+};
+
+// The synchronisation's line: element 0 carries no device value, so only the rest is compared.
+std::string statusElements (const std::string& line)
+{
+    const auto blank = line.find (' ');
+    return blank == std::string::npos ? std::string() : line.substr (blank + 1);
+}
+
+// Processes whose environment names this control file: the app and anything it left behind.
+std::vector<std::string> processesUsing (const std::string& controlFile)
+{
+    std::vector<std::string> found;
+    const std::string marker = "ZARVO_E2E_ENUMERATION=" + controlFile;
+    if (DIR* proc = ::opendir ("/proc"))
+    {
+        while (const dirent* entry = ::readdir (proc))
+        {
+            const std::string name = entry->d_name;
+            if (name.find_first_not_of ("0123456789") != std::string::npos)
+                continue;
+            std::ifstream environment ("/proc/" + name + "/environ", std::ios::binary);
+            for (std::string variable; std::getline (environment, variable, '\0');)
+                if (variable == marker)
+                    found.push_back (name);
+        }
+        ::closedir (proc);
+    }
+    return found;
+}
+
+class EndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!displayAvailable())
+        {
+            if (runningInCi())
+                FAIL() << "no X display (run under xvfb-run)";
+            GTEST_SKIP() << "no X display (run under xvfb-run)";
+        }
+        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
+        std::string whyNot;
+        if (!microphone.start (whyNot))
+        {
+            if (fuseIsRequired())
+                FAIL() << "no virtual microphone: " << whyNot;
+            GTEST_SKIP() << "no virtual microphone: " << whyNot;
+        }
+        mountDirectory = juce::File (microphone.devicePath()).getParentDirectory().getFullPathName().toStdString();
+
+        AppUnderTest::Launch launch;
+        launch.appPath = ZARVO_APP_PATH;
+        launch.preloadPath = ZARVO_PRELOAD_PATH;
+        launch.enumerationControl = microphone.controlFile();
+        app = std::make_unique<AppUnderTest> (launch);
+        if (!app->findWindow (20000))
+        {
+            const auto exitCode = app->waitForExit (2000);
+            if (exitCode == 0)
+                FAIL() << "the application ended at once without a window: another copy of ZarvoQ7TR runs on "
+                          "this machine (JUCE's single-instance lock is machine-wide)";
+            FAIL() << "the application showed no window; it printed:\n"
+                   << app->printed() << "\nand logged:\n"
+                   << app->errorFile().loadFileAsString().substring (0, 4000);
+        }
+    }
+
+    void TearDown() override
+    {
+        if (!HasFailure() || app == nullptr)
+            return;
+        keepScreenshot (app->lastShot(), "end-to-end-failure");
+        keepScreenshot (lastScreen, "end-to-end-failure-screen");
+        const auto& lines = app->logLines();
+        std::string last;
+        for (size_t i = lines.size() > 40 ? lines.size() - 40 : 0; i < lines.size(); ++i)
+            last += "\n  " + lines[i];
+        const auto exitCode = app->waitForExit (0);
+        std::cout << "The application " << (exitCode ? "ended with " + std::to_string (*exitCode) : "still runs")
+                  << "; its last log lines:" << last << std::endl;
+    }
+
+    // ---- waiting
+
+    Reports reports() { return microphone.model().receivedReports(); }
+    size_t reportMark() { return reports().size(); }
+
+    Reports reportsSince (size_t mark)
+    {
+        const auto all = reports();
+        return mark < all.size() ? Reports (all.begin() + (long)mark, all.end()) : Reports();
+    }
+
+    Reports commandsSince (size_t mark)
+    {
+        Reports commands;
+        for (auto& bytes : reportsSince (mark))
+            if (!isPoll (bytes))
+                commands.push_back (std::move (bytes));
+        return commands;
+    }
+
+    // Waits until the reports after the mark, polls left out, begin with `expected`.
+    bool waitForCommands (size_t mark, const Reports& expected, int timeoutMs = 10000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        for (;;)
+        {
+            const auto commands = commandsSince (mark);
+            if (commands.size() >= expected.size())
+                return Reports (commands.begin(), commands.begin() + (long)expected.size()) == expected;
+            if (juce::Time::getMillisecondCounter() >= end)
+                return false;
+            juce::Thread::sleep (50);
+        }
+    }
+
+    // Waits until `count` commands that match have come after the mark; returns every command
+    // after the mark (polls left out) up to and including the last of them.
+    Reports waitForCountOf (size_t mark, size_t count, const std::function<bool (const Bytes&)>& matches,
+                            int timeoutMs = 10000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        for (;;)
+        {
+            auto commands = commandsSince (mark);
+            size_t seen = 0;
+            for (size_t i = 0; i < commands.size(); ++i)
+                if (matches (commands[i]) && ++seen == count)
+                {
+                    // The query that follows the last frame.
+                    commands.resize (std::min (commands.size(), i + 2));
+                    if (commands.size() == i + 2 || juce::Time::getMillisecondCounter() >= end)
+                        return commands;
+                }
+            if (juce::Time::getMillisecondCounter() >= end)
+                return commands;
+            juce::Thread::sleep (50);
+        }
+    }
+
+    // Waits until `first` appears after the mark and returns the reports from it on, at least
+    // `count` of them.
+    Reports waitForSequence (size_t mark, const Bytes& first, size_t count, int timeoutMs = 10000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        for (;;)
+        {
+            const auto since = reportsSince (mark);
+            const auto start = std::find (since.begin(), since.end(), first);
+            if (start != since.end() && (size_t)(since.end() - start) >= count)
+                return Reports (start, start + (long)count);
+            if (juce::Time::getMillisecondCounter() >= end)
+                return {};
+            juce::Thread::sleep (50);
+        }
+    }
+
+    std::string expectLine (const std::string& line, size_t from, bool prefix = false)
+    {
+        const auto at = app->waitForLine (line, from, 10000, prefix);
+        EXPECT_TRUE (at.has_value()) << "no log line " << (prefix ? "starting with " : "") << "\"" << line << "\"";
+        return at ? app->logLines()[*at] : std::string();
+    }
+
+    // Each line in this order after `from` (others may come between); returns the index after the last.
+    size_t expectLinesInOrder (const std::vector<std::string>& wanted, size_t from)
+    {
+        for (const auto& line : wanted)
+        {
+            const auto at = app->waitForLine (line, from);
+            EXPECT_TRUE (at.has_value()) << "no log line \"" << line << "\" after line " << from;
+            if (!at)
+                return from;
+            from = *at + 1;
+        }
+        return from;
+    }
+
+    // The synchronisation's line with these elements 1 to 7; returns its index.
+    size_t expectStatusLine (const std::string& elements, size_t from)
+    {
+        const auto at =
+            app->waitForLineWhere ([&] (const std::string& line) { return statusElements (line) == elements; }, from);
+        EXPECT_TRUE (at.has_value()) << "no status line with " << elements;
+        return at.value_or (from);
+    }
+
+    bool logHasSince (const std::string& line, size_t from)
+    {
+        const auto& lines = app->logLines();
+        return std::find (lines.begin() + (long)std::min (from, lines.size()), lines.end(), line) != lines.end();
+    }
+
+    // Waits until the predicate holds for a screenshot of the whole screen.
+    bool waitForScreen (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        for (;;)
+        {
+            lastScreen = app->screenShot();
+            if (lastScreen.isValid() && holds (lastScreen))
+                return true;
+            if (juce::Time::getMillisecondCounter() >= end)
+                return false;
+            juce::Thread::sleep (100);
+        }
+    }
+
+    // Moves the pointer until the screen shows what it should: a hand that sees nothing light up
+    // moves a little and looks again. (While the level meter moves, JUCE now and then misses the
+    // one motion event of a pointer put down at once.)
+    bool moveUntil (const std::function<void()>& move, const std::function<bool (const juce::Image&)>& holds)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt)
+        {
+            move();
+            if (waitForScreen (holds, 2000))
+                return true;
+        }
+        return false;
+    }
+
+    void expectPicture (const char* what, const std::function<bool (const juce::Image&)>& holds)
+    {
+        EXPECT_TRUE (app->waitForPicture (holds)) << "the screen never showed " << what;
+    }
+
+    // One click that sends one set frame: what reaches the device, the log lines in their order
+    // and what the screen shows afterwards.
+    struct Gesture
+    {
+        const char* name;
+        juce::Point<int> at;
+        Bytes frame;
+        std::vector<std::string> lines;
+        std::function<bool (const juce::Image&)> shows;
+    };
+    void clicksAndSees (const Gesture& gesture);
+
+public:
+    // ---- the steps, in the order a person goes through them
+
+    void startsConnected();
+    void dragsTheGainSlider();
+    void mutesAndUnmutes();
+    void switchesNoiseReductionByItsSwitch();
+    void switchesReverberationByItsTexts();
+    void usesTheInformationPanel();
+    void showsTheUnpluggedMicrophone();
+    void takesTheRepluggedMicrophoneBack();
+    void showsTheInputLevel();
+    void closesWithTheCloseButton();
+
+protected:
+    PluggableMicrophone microphone;
+    std::unique_ptr<AppUnderTest> app;
+    std::string mountDirectory;
+    int gainPercent = 65;
+    std::vector<bool> connectedStatusInk;
+    juce::Image lastScreen;
+};
+
+void EndToEnd::startsConnected()
+{
+    // From the opening to the first heartbeat tick, nothing else reaches the device: the opening's
+    // heartbeat, the information, the synchronisation, the start-up command, the first tick.
+    const auto expected = Reports{ heartbeatQuery, infoQuery } + synchronisation (0, 0, 0) + startupCommand +
+                          Reports{ heartbeatQuery, levelQuery };
+    const auto opened = waitForSequence (0, heartbeatQuery, expected.size());
+    EXPECT_TRUE (opened == expected) << "received:" << describe (opened) << "\nwanted:" << describe (expected);
+    const auto all = reports();
+    ASSERT_GE (all.size(), expected.size());
+    EXPECT_EQ (all.front(), heartbeatQuery) << "a report reached the device before the opening";
+
+    const auto wantedPrinted = openingPrinted (microphone.devicePath());
+    EXPECT_TRUE (app->waitForPrinted (wantedPrinted)) << app->printed();
+    EXPECT_EQ (app->printed(), wantedPrinted);
+
+    std::vector<std::string> startLines = { "BackgroundComponent is running..." };
+    startLines.insert (startLines.end(), walkLines.begin(), walkLines.end());
+    for (const auto* line : { "deviceNameStr: Q7TR", "deviceVersionStr: V1.2.0",
+                              "BackgroundComponent::BackgroundComponent(). The constructor run" })
+        startLines.push_back (line);
+    const auto afterStart = expectLinesInOrder (startLines, 0);
+    const auto synced = expectStatusLine ("0 65 78 20 0 0 70 ", afterStart);
+    expectLinesInOrder ({ "close Mic Noise Suppressor success", "sendMessage NoiseSlider success",
+                          "sendMessage ReverbSlider success",
+                          "BackgroundComponent::BackgroundComponent(). The constructor end" },
+                        synced);
+
+    expectPicture ("the panel as the device holds it",
+                   [] (const juce::Image& shot)
+                   {
+                       return sliderShows (shot, gainY, 65) && knobAt (shot, noiseSwitchY, 405) &&
+                              knobAt (shot, reverbSwitchY, 405) && pixelIs (shot, mutePoint, unmutedDisc) &&
+                              pixelIs (shot, { 150, noiseSliderY }, disabledTrack) &&
+                              pixelIs (shot, { 150, depthSliderY }, disabledTrack) && meterShows (shot, 0) &&
+                              inkCount (shot, statusArea) > 100 && !linkButtonsAreEnglish (shot) &&
+                              inkCount (shot, douyinArea) > 15;
+                   });
+}
+
+void EndToEnd::dragsTheGainSlider()
+{
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+
+    // Take the thumb at 65 and pull it to about 90, as a hand does, in small moves.
+    app->press ({ sliderX (65), gainY });
+    for (int x = sliderX (65) + 8; x < sliderX (90); x += 8)
+    {
+        app->dragTo ({ x, gainY });
+        juce::Thread::sleep (40);
+    }
+    app->dragTo ({ sliderX (90), gainY });
+    app->release();
+
+    const auto ended = expectLine ("GainsliderDragEnded: ", logBefore, true);
+    ASSERT_FALSE (ended.empty());
+    const int finalUnits = std::stoi (ended.substr (std::string ("GainsliderDragEnded: ").size()));
+    // The slider value whose device units those are: near 90, where the hand let go.
+    int finalValue = -1;
+    for (int value = 0; value <= 100; ++value)
+        if (value * 4096 / 100 == finalUnits)
+            finalValue = value;
+    EXPECT_GE (finalValue, 85) << finalUnits;
+    EXPECT_LE (finalValue, 95) << finalUnits;
+    gainPercent = finalValue;
+
+    // One value went onto the queue at the press, one at each tick of the 60 ms timer and one at
+    // the release; the pacer sends each of them once, in order, and logs it.
+    size_t pushes = 2;
+    for (size_t i = logBefore; i < app->logLines().size(); ++i)
+        pushes += app->logLines()[i] == "~~singleQueue Put a piece of data into a Queue" ? 1 : 0;
+    const auto sentLine = [] (const std::string& line)
+    { return line.rfind ("Gain Pre-processing data sent to HID: ", 0) == 0; };
+    size_t from = logBefore;
+    for (size_t n = 0; n < pushes; ++n)
+    {
+        const auto at = app->waitForLineWhere (sentLine, from);
+        ASSERT_TRUE (at.has_value()) << "only " << n << " of " << pushes << " values were sent";
+        from = *at + 1;
+    }
+    std::vector<int> logged;
+    for (size_t i = logBefore; i < app->logLines().size(); ++i)
+        if (sentLine (app->logLines()[i]))
+            logged.push_back (std::stoi (app->logLines()[i].substr (38)));
+    EXPECT_EQ (logged.size(), pushes);
+
+    // Every value sent reaches the device in the same order, each frame followed by the group's
+    // query; the last one is the value the drag ended on.
+    std::vector<int> sent;
+    const auto commands = waitForCountOf (
+        reportsBefore, logged.size(), [] (const Bytes& bytes) { return setValue (bytes, microphoneGroup, 2) >= 0; });
+    for (size_t i = 0; i < commands.size(); ++i)
+    {
+        const auto value = setValue (commands[i], microphoneGroup, 2);
+        if (value < 0)
+            continue;
+        sent.push_back (value);
+        EXPECT_TRUE (i + 1 < commands.size() && commands[i + 1] == query (microphoneGroup))
+            << "no query after the frame " << describe (commands[i]);
+    }
+    EXPECT_EQ (sent, logged);
+    ASSERT_GE (sent.size(), 3u);
+    EXPECT_EQ (sent.front(), 2662) << "the press pushes the value from before it";
+    EXPECT_EQ (sent.back(), finalUnits);
+    // The hand moved one way only: from the press on, the values only grow.
+    EXPECT_TRUE (std::is_sorted (sent.begin() + 1, sent.end())) << ::testing::PrintToString (sent);
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), finalUnits);
+
+    expectPicture ("the gain slider where the drag left it",
+                   [this] (const juce::Image& shot) { return sliderShows (shot, gainY, gainPercent); });
+}
+
+void EndToEnd::clicksAndSees (const Gesture& gesture)
+{
+    SCOPED_TRACE (gesture.name);
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    app->click (gesture.at);
+    EXPECT_TRUE (waitForCommands (reportsBefore, sent (gesture.frame))) << describe (commandsSince (reportsBefore));
+    expectLinesInOrder (gesture.lines, logBefore);
+    expectPicture (gesture.name, gesture.shows);
+}
+
+void EndToEnd::mutesAndUnmutes()
+{
+    const juce::Point<int> muteButton (63, 98);
+    clicksAndSees ({ "the red mute button",
+                     muteButton,
+                     setFrame (microphoneGroup, 1, 1),
+                     { "258", "open Mic Noise Suppressor success" },
+                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, mutedDisc); } });
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 1), 1);
+
+    // Unmuted: under the pointer the light grey disc, away from it the white one.
+    clicksAndSees ({ "the unmuted button under the pointer",
+                     muteButton,
+                     setFrame (microphoneGroup, 1, 0),
+                     { "close Mic Noise Suppressor success" },
+                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDiscUnderPointer); } });
+    app->moveTo ({ 300, 600 });
+    expectPicture ("the unmuted button",
+                   [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDisc); });
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 1), 0);
+}
+
+void EndToEnd::switchesNoiseReductionByItsSwitch()
+{
+    // Clicks on the switch beside the knob, where no text lies: on at its right end, off at its left.
+    // Switching on names the gain slider in its line, as the device operation does for an effect
+    // that was off.
+    clicksAndSees ({ "noise reduction on",
+                     { 464, noiseSwitchY },
+                     setFrame (noiseGroup, 0, 1),
+                     { "sendMessage GainSlider success" },
+                     [] (const juce::Image& shot) {
+                         return knobAt (shot, noiseSwitchY, 455) && pixelIs (shot, { 150, noiseSliderY }, orange);
+                     } });
+    clicksAndSees (
+        { "noise reduction off",
+          { 410, noiseSwitchY },
+          setFrame (noiseGroup, 0, 0),
+          { "sendMessage NoiseSlider success" },
+          [] (const juce::Image& shot) {
+              return knobAt (shot, noiseSwitchY, 405) && pixelIs (shot, { 150, noiseSliderY }, disabledTrack);
+          } });
+}
+
+void EndToEnd::switchesReverberationByItsTexts()
+{
+    // The ON and OFF texts lie above the knob and take the press themselves.
+    const auto slidersShow = [] (const juce::Image& shot, juce::Colour track) {
+        return pixelIs (shot, { 150, depthSliderY }, track) && pixelIs (shot, { 150, timeSliderY }, track);
+    };
+    clicksAndSees ({ "reverberation on",
+                     { 485, reverbSwitchY + 1 },
+                     setFrame (reverbGroup, 0, 1),
+                     { "sendMessage GainSlider success" },
+                     [=] (const juce::Image& shot)
+                     { return knobAt (shot, reverbSwitchY, 455) && slidersShow (shot, orange); } });
+    clicksAndSees ({ "reverberation off",
+                     { 440, reverbSwitchY + 1 },
+                     setFrame (reverbGroup, 0, 0),
+                     { "sendMessage ReverbSlider success" },
+                     [=] (const juce::Image& shot)
+                     { return knobAt (shot, reverbSwitchY, 405) && slidersShow (shot, disabledTrack); } });
+}
+
+void EndToEnd::usesTheInformationPanel()
+{
+    const juce::Point<int> resetButton (400, 227);
+
+    // The gear opens the panel over the click catcher, which dims the controls.
+    app->click ({ 581, 18 });
+    expectPicture (
+        "the information panel", [&] (const juce::Image& shot)
+        { return pixelIs (shot, resetButton, orange) && pixelIs (shot, openPanelProbe, underDarkLayer (orange)); });
+
+    // The language box opens its menu; "English" is its second item.
+    app->click ({ 525, 185 });
+    const auto menu = app->otherWindow (5000);
+    ASSERT_FALSE (menu.empty()) << "the language box opened no menu";
+    // JUCE's menus take no click in their first 250 ms, which no hand is quick enough to meet.
+    const auto menuSeen = juce::Time::getMillisecondCounter();
+    const auto menuArea = AppUnderTest::areaOf (menu);
+    const juce::Point<int> english (menuArea.getWidth() / 2, menuArea.getHeight() * 3 / 4);
+    ASSERT_TRUE (moveUntil (
+        [&] { app->moveInWindow (menu, english); }, [&] (const juce::Image& screen)
+        { return pixelIs (screen, menuArea.getPosition() + juce::Point<int> (8, english.y), menuHighlight); }))
+        << "the menu never highlighted \"English\" under the pointer";
+    while (juce::Time::getMillisecondCounter() < menuSeen + 400)
+        juce::Thread::sleep (20);
+    app->clickInWindow (menu, english);
+    expectPicture ("the English link buttons", linkButtonsAreEnglish);
+
+    // Factory reset: seven frames, each with its group's query, then the state read back.
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    app->click (resetButton);
+    const auto expected = sent (setFrame (microphoneGroup, 1, 0)) + sent (setFrame (microphoneGroup, 2, 2662)) +
+                          sent (setFrame (noiseGroup, 0, 0)) + sent (setFrame (noiseGroup, 1, -2000)) +
+                          sent (setFrame (reverbGroup, 0, 0)) + sent (setFrame (reverbGroup, 2, 60)) +
+                          sent (setFrame (reverbGroup, 4, 70)) + synchronisation (0, 0, 0);
+    EXPECT_TRUE (waitForCommands (reportsBefore, expected))
+        << "received:" << describe (commandsSince (reportsBefore)) << "\nwanted:" << describe (expected);
+    const auto afterReset =
+        expectLinesInOrder ({ "ZarvoHid=============================send reverb_depth_buf" }, logBefore);
+    expectStatusLine ("0 65 78 20 0 0 70 ", afterReset);
+    gainPercent = 65;
+
+    // A click beside the panel closes it and changes nothing else.
+    const auto beforeClosing = reportMark();
+    app->click ({ 200, 580 });
+    expectPicture ("the panel closed, the controls at the factory settings",
+                   [] (const juce::Image& shot)
+                   {
+                       return !pixelIs (shot, { 400, 227 }, orange, 40) && sliderShows (shot, gainY, 65) &&
+                              knobAt (shot, noiseSwitchY, 405) && knobAt (shot, reverbSwitchY, 405) &&
+                              linkButtonsAreEnglish (shot);
+                   });
+    EXPECT_TRUE (commandsSince (beforeClosing).empty()) << describe (commandsSince (beforeClosing));
+    connectedStatusInk = inkOf (app->lastShot(), statusArea);
+}
+
+void EndToEnd::showsTheUnpluggedMicrophone()
+{
+    const auto logBefore = app->logMark();
+    std::string whyNot;
+    ASSERT_TRUE (microphone.unplug (whyNot)) << whyNot;
+
+    const auto removal = expectLinesInOrder ({ "1===========" }, logBefore);
+    const auto failed = app->waitForLine ("HeartbeatData: -1", removal);
+    ASSERT_TRUE (failed.has_value()) << "no failing heartbeat after the removal";
+
+    // The dark layer covers the panel and the status line says something else now.
+    expectPicture ("the mask and another status text",
+                   [this] (const juce::Image& shot)
+                   {
+                       return maskCovers (shot) && inkCount (shot, statusArea) > 50 &&
+                              differingPixels (inkOf (shot, statusArea), connectedStatusInk) > 100;
+                   });
+
+    // The mask takes the click: the mute button stays as it was.
+    const auto clickMark = app->logMark();
+    app->click ({ 63, 98 });
+    size_t from = clickMark;
+    for (int tick = 0; tick < 5; ++tick)
+    {
+        const auto next = app->waitForLine ("HeartbeatData: -1", from);
+        ASSERT_TRUE (next.has_value());
+        from = *next + 1;
+    }
+    EXPECT_FALSE (logHasSince ("open Mic Noise Suppressor success", clickMark)) << "a click went through the mask";
+    EXPECT_TRUE (pixelIs (app->panelShot(), mutePoint, underDarkLayer (unmutedDisc)));
+}
+
+void EndToEnd::takesTheRepluggedMicrophoneBack()
+{
+    // Meanwhile, elsewhere, the microphone's gain went to the top and its noise reduction on.
+    microphone.model().setParameter (microphoneGroup, 2, 4096);
+    microphone.model().setParameter (noiseGroup, 0, 1);
+
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    const auto printedBefore = app->printed().size();
+    std::string whyNot;
+    ASSERT_TRUE (microphone.plug (whyNot)) << whyNot;
+
+    // Reopened, resynchronised, greeted and asked for its information, in this order; the stale
+    // handle's polls never reached it.
+    const auto expected = Reports{ heartbeatQuery } + synchronisation (0, 1, 0) + startupCommand + Reports{ infoQuery };
+    const auto arrived = waitForSequence (reportsBefore, heartbeatQuery, expected.size());
+    EXPECT_TRUE (arrived == expected) << "received:" << describe (arrived) << "\nwanted:" << describe (expected);
+    EXPECT_EQ (reportsSince (reportsBefore).front(), heartbeatQuery);
+
+    std::vector<std::string> arrival = { "0===========" };
+    arrival.insert (arrival.end(), walkLines.begin(), walkLines.end());
+    const auto afterWalk = expectLinesInOrder (arrival, logBefore);
+    const auto syncLine = expectStatusLine ("0 100 78 20 1 0 70 ", afterWalk);
+    expectLinesInOrder ({ "close Mic Noise Suppressor success", "sendMessage GainSlider success",
+                          "sendMessage ReverbSlider success", "deviceNameStr: Q7TR" },
+                        syncLine);
+
+    EXPECT_TRUE (
+        app->waitForPrinted (openingPrinted (microphone.devicePath()) + openingPrinted (microphone.devicePath())));
+    EXPECT_EQ (app->printed().substr (printedBefore), openingPrinted (microphone.devicePath()));
+
+    gainPercent = 100;
+    expectPicture ("the mask gone and the controls as the device holds them",
+                   [this] (const juce::Image& shot)
+                   {
+                       return pixelIs (shot, segmentPoint (0), cover) && sliderShows (shot, gainY, 100) &&
+                              knobAt (shot, noiseSwitchY, 455) && pixelIs (shot, { 150, noiseSliderY }, orange) &&
+                              differingPixels (inkOf (shot, statusArea), connectedStatusInk) <= 10;
+                   });
+}
+
+void EndToEnd::showsTheInputLevel()
+{
+    // At gain 100 a level from 29205 up lights all 24 segments; 5000 lights 0 to 5.
+    microphone.model().setInputLevel (30000);
+    expectPicture ("all 24 segments lit", [] (const juce::Image& shot) { return meterShows (shot, 24); });
+    microphone.model().setInputLevel (5000);
+    expectPicture ("segments 0 to 5 lit", [] (const juce::Image& shot) { return meterShows (shot, 6); });
+}
+
+void EndToEnd::closesWithTheCloseButton()
+{
+    // As a hand does: onto the close button, which lights up under the pointer (its cross light
+    // grey, 200); pressed, it darkens (150); then let go. The button is held until it shows the
+    // press (or a few seconds), so that even a slow build has taken the press before the release.
+    const juce::Point<int> closeButton (586, 33);
+    const auto window = AppUnderTest::areaOf (app->window());
+    const auto crossShows = [window] (int grey)
+    {
+        return [window, grey] (const juce::Image& screen)
+        {
+            int brightest = 0;
+            for (int y = 18; y < 48; ++y)
+                for (int x = 571; x < 601; ++x)
+                    brightest =
+                        std::max (brightest, (int)screen.getPixelAt (window.getX() + x, window.getY() + y).getBlue());
+            return std::abs (brightest - grey) <= 3;
+        };
+    };
+    EXPECT_TRUE (moveUntil ([&] { app->moveInWindow (closeButton); }, crossShows (200)))
+        << "the close button did not light up under the pointer";
+    const auto logBefore = app->logMark();
+    app->pressHere();
+    waitForScreen (crossShows (150), 3000);
+    EXPECT_TRUE (app->isRunning()) << "the application ended on the press, before the release";
+    app->release();
+    const auto exitCode = app->waitForExit (10000);
+    ASSERT_TRUE (exitCode.has_value()) << "the close button did not end the application";
+    EXPECT_EQ (*exitCode, 0);
+    expectLinesInOrder ({ "BackgroundComponent::~BackgroundComponent(). The destructor run",
+                          "BackgroundComponent::~BackgroundComponent(). The destructor end" },
+                        logBefore);
+
+    EXPECT_TRUE (processesUsing (microphone.controlFile()).empty()) << "something the application started still runs";
+    EXPECT_TRUE (runCommand ("xdotool search --onlyvisible --class ZarvoQ7TR").output.empty());
+
+    microphone.stop();
+    EXPECT_FALSE (isMountPoint (mountDirectory)) << mountDirectory << " is still mounted";
+    EXPECT_FALSE (juce::File (mountDirectory).exists()) << mountDirectory << " was left behind";
+}
+} // namespace
+
+// One run of the application from start to close. The steps build on each other, so the first
+// fatal failure ends the run (the screenshot it looked at last is kept in ZARVO_SCREENSHOT_DIR).
+TEST_F (EndToEnd, ASessionDrivenAsAPersonWould)
+{
+    const std::pair<const char*, void (EndToEnd::*)()> steps[] = {
+        { "start connected", &EndToEnd::startsConnected },
+        { "drag the gain slider", &EndToEnd::dragsTheGainSlider },
+        { "mute and unmute", &EndToEnd::mutesAndUnmutes },
+        { "noise reduction by its switch", &EndToEnd::switchesNoiseReductionByItsSwitch },
+        { "reverberation by its ON and OFF texts", &EndToEnd::switchesReverberationByItsTexts },
+        { "information panel: English, factory reset, closed", &EndToEnd::usesTheInformationPanel },
+        { "unplug", &EndToEnd::showsTheUnpluggedMicrophone },
+        { "plug back", &EndToEnd::takesTheRepluggedMicrophoneBack },
+        { "input level", &EndToEnd::showsTheInputLevel },
+        { "close button", &EndToEnd::closesWithTheCloseButton },
+    };
+    int number = 0;
+    for (const auto& [name, step] : steps)
+    {
+        SCOPED_TRACE (name);
+        (this->*step)();
+        // What the step saw last, for a human eye (when ZARVO_SCREENSHOT_DIR is set).
+        keepScreenshot (app->lastShot(), "end-to-end-" + std::to_string (++number) + "-" +
+                                             juce::String (name)
+                                                 .toLowerCase()
+                                                 .retainCharacters ("abcdefghijklmnopqrstuvwxyz ")
+                                                 .replace (" ", "-")
+                                                 .toStdString());
+        if (HasFatalFailure())
+            return;
+    }
+}
