@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "AppUnderTest.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <csignal>
@@ -20,26 +22,7 @@
 
 namespace
 {
-struct CommandResult
-{
-    int exitCode;
-    std::string output;
-};
-
-CommandResult run (const std::string& command)
-{
-    CommandResult result{ -1, {} };
-    FILE* pipe = ::popen ((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread (chunk, 1, sizeof (chunk), pipe)) > 0)
-        result.output.append (chunk, n);
-    const auto status = ::pclose (pipe);
-    result.exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    return result;
-}
+using zarvo::test::runCommand;
 
 // One started ZarvoQ7TR, its standard error going to a file.
 class AppProcess
@@ -92,7 +75,7 @@ public:
     {
         for (int waited = 0; waited <= timeoutMs; waited += 100)
         {
-            const auto found = run ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+            const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
             if (found.exitCode == 0 && !found.output.empty())
                 return found.output.substr (0, found.output.find ('\n'));
             juce::Thread::sleep (100);
@@ -123,7 +106,7 @@ private:
 
 juce::Rectangle<int> windowGeometry (const std::string& window)
 {
-    const auto info = run ("xwininfo -id " + window).output;
+    const auto info = runCommand ("xwininfo -id " + window).output;
     const auto field = [&info] (const std::string& name)
     {
         std::smatch match;
@@ -137,7 +120,7 @@ juce::Rectangle<int> windowGeometry (const std::string& window)
 juce::Image screenshotOf (const std::string& window)
 {
     const auto file = juce::File::createTempFile (".png");
-    run ("import -window root png:" + file.getFullPathName().toStdString());
+    runCommand ("import -window root png:" + file.getFullPathName().toStdString());
     const auto screen = juce::ImageFileFormat::loadFrom (file);
     file.deleteFile();
     if (!screen.isValid())
@@ -147,7 +130,7 @@ juce::Image screenshotOf (const std::string& window)
 
 void moveTo (const std::string& window, int x, int y)
 {
-    run ("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y));
+    runCommand ("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y));
     juce::Thread::sleep (150);
 }
 
@@ -241,7 +224,7 @@ TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
     // No native title: whichever of the two title properties is set carries no text.
     for (const auto* property : { "WM_NAME", "_NET_WM_NAME", "WM_ICON_NAME", "_NET_WM_ICON_NAME" })
     {
-        const auto line = juce::String (run ("xprop -notype -id " + window + " " + property).output).trim();
+        const auto line = juce::String (runCommand ("xprop -notype -id " + window + " " + property).output).trim();
         SCOPED_TRACE (line);
         if (line.contains ("="))
         {
@@ -253,14 +236,14 @@ TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
                          ::testing::AnyOf (::testing::HasSubstr ("not found"), ::testing::HasSubstr ("no such atom")));
         }
     }
-    EXPECT_THAT (run ("xprop -id " + window + " WM_CLASS").output,
+    EXPECT_THAT (runCommand ("xprop -id " + window + " WM_CLASS").output,
                  ::testing::HasSubstr ("\"ZarvoQ7TR\", \"ZarvoQ7TR\""));
 
     // A drag from the bottom-right corner outwards moves nothing's size.
     moveTo (window, 621, 764);
-    run ("xdotool mousedown 1");
+    runCommand ("xdotool mousedown 1");
     moveTo (window, 700, 850);
-    run ("xdotool mouseup 1");
+    runCommand ("xdotool mouseup 1");
     juce::Thread::sleep (300);
     const auto after = windowGeometry (window);
     EXPECT_EQ (after.getWidth(), 622);
@@ -272,7 +255,7 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
     AppProcess app;
     const auto window = app.findWindow();
     ASSERT_FALSE (window.empty()) << app.whyNoWindow();
-    const auto root = run ("xwininfo -root | awk '/Window id:/ { print $4 }'").output;
+    const auto root = runCommand ("xwininfo -root | awk '/Window id:/ { print $4 }'").output;
 
     // No window manager here: the focus moves only when asked to. The window is given it, then the
     // root window takes it (as another window would), then the window gets it back.
@@ -289,7 +272,7 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
     for (const auto& step : steps)
     {
         SCOPED_TRACE (step.name);
-        ASSERT_EQ (run ("xdotool windowfocus --sync " + step.focusTarget).exitCode, 0);
+        ASSERT_EQ (runCommand ("xdotool windowfocus --sync " + step.focusTarget).exitCode, 0);
         juce::Thread::sleep (400);
 
         const auto shot = screenshotOf (window);
@@ -332,7 +315,7 @@ TEST (AppProcessTest, WindowIconHoldsTheSixSizes)
         if (waited > 0)
             juce::Thread::sleep (100);
         // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
-        const auto icon = run ("xprop -len 4000000 -id " + window + " _NET_WM_ICON").output;
+        const auto icon = runCommand ("xprop -len 4000000 -id " + window + " _NET_WM_ICON").output;
         sizes.clear();
         const std::regex pattern ("Icon \\((\\d+) x (\\d+)\\)");
         for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), end; it != end; ++it)
@@ -353,7 +336,7 @@ TEST (AppProcessTest, DoubleClickOnTheBandChangesNothing)
     const auto before = windowGeometry (window);
 
     moveTo (window, 300, 30);
-    run ("xdotool click --repeat 2 --delay 80 1");
+    runCommand ("xdotool click --repeat 2 --delay 80 1");
     juce::Thread::sleep (500);
 
     EXPECT_EQ (windowGeometry (window), before);
@@ -384,10 +367,10 @@ TEST (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZ
     EXPECT_NEAR (crossBlue(), 255, 3);
     moveTo (window, 586, 33);
     EXPECT_NEAR (crossBlue(), 200, 3);
-    run ("xdotool mousedown 1");
+    runCommand ("xdotool mousedown 1");
     EXPECT_NEAR (crossBlue(), 150, 3);
     EXPECT_TRUE (app.isRunning());
-    run ("xdotool mouseup 1");
+    runCommand ("xdotool mouseup 1");
 
     const auto exitCode = app.waitForExit (5000);
     ASSERT_TRUE (exitCode.has_value()) << "the window's close button did not end the application";
@@ -421,7 +404,7 @@ TEST (AppProcessTest, SecondStartExitsWithCodeZeroAndShowsNoWindow)
     EXPECT_EQ (*exitCode, 0);
     EXPECT_EQ (countLinesStartingWith (second.logLines(), "Main::paint time: "), 0);
 
-    const auto visible = run ("xdotool search --onlyvisible --class ZarvoQ7TR").output;
+    const auto visible = runCommand ("xdotool search --onlyvisible --class ZarvoQ7TR").output;
     EXPECT_EQ (juce::StringArray::fromLines (juce::String (visible).trim()).size(), 1) << visible;
     EXPECT_TRUE (first.isRunning());
     EXPECT_EQ (windowGeometry (window), before);
