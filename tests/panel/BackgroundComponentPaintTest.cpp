@@ -3,6 +3,7 @@
 // images and link addresses, the switch states and slider colours, the status line and the
 // no-device mask, the timing line, and the continuous repaint that keeps all of it current.
 #include "PanelTest.h"
+#include "RecordingXdgOpen.h"
 
 #include "BinaryData.h"
 #include "CommandFrame.h"
@@ -922,7 +923,7 @@ TEST_F (PanelPaintTest, EveryImageButtonGetsItsPicturesFromTheImageCache)
     EXPECT_FALSE (catcher.hitTest (0, 0));
 }
 
-// Puts a recording `xdg-open` first on PATH, so that a link click runs it instead of a browser.
+// Link clicks on the panel while a recording `xdg-open` stands in for the browser.
 class PanelLinkTest : public PanelPaintTest
 {
 protected:
@@ -931,41 +932,12 @@ protected:
         PanelPaintTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ASSERT_TRUE (dir.createDirectory());
-        auto script = dir.getChildFile ("xdg-open");
-        ASSERT_TRUE (script.replaceWithText (
-            "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record.getFullPathName() + "'\nexit 0\n", false, false, "\n"));
-        ASSERT_TRUE (script.setExecutePermission (true));
-        if (auto* path = std::getenv ("PATH"))
-            oldPath = path;
-        ASSERT_EQ (setenv ("PATH", (dir.getFullPathName() + ":" + oldPath).toRawUTF8(), 1), 0);
+        ASSERT_TRUE (browser.isReady());
     }
 
-    void TearDown() override
-    {
-        setenv ("PATH", oldPath.toRawUTF8(), 1);
-        dir.deleteRecursively();
-        PanelPaintTest::TearDown();
-    }
+    juce::StringArray waitForOpened (int count) { return browser.waitForOpened (count, 10000); }
 
-    juce::StringArray waitForOpened (int count)
-    {
-        const auto deadline = juce::Time::getMillisecondCounter() + 10000;
-        juce::StringArray lines;
-        for (;;)
-        {
-            lines.clear();
-            lines.addLines (record.loadFileAsString());
-            lines.removeEmptyStrings();
-            if (lines.size() >= count || juce::Time::getMillisecondCounter() > deadline)
-                return lines;
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-        }
-    }
-
-    juce::File dir{ juce::File::createTempFile ("zarvo-browser") };
-    juce::File record{ dir.getChildFile ("opened.txt") };
-    juce::String oldPath;
+    zarvo::test::RecordingXdgOpen browser;
 };
 
 TEST_F (PanelLinkTest, TheShownLinkButtonsOpenTheMakersPagesAndNameThemInTheirTooltips)

@@ -1,56 +1,19 @@
 #include "MyImageButton.h"
 
-#include <gtest/gtest.h>
+#include "RecordingXdgOpen.h"
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace
 {
-// Puts a recording `xdg-open` of our own first on PATH, so that the browser launch runs it instead
-// of a real browser. It writes each address it is given on a line of its own and exits 0, so the
-// launch tries nothing else.
+// Link buttons clicked while a recording `xdg-open` stands in for the browser.
 class RecordingBrowser : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE (dir.createDirectory());
-        auto script = dir.getChildFile ("xdg-open");
-        // Plain line ends: a carriage return after the interpreter would keep the script from starting.
-        ASSERT_TRUE (script.replaceWithText (
-            "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + record.getFullPathName() + "'\nexit 0\n", false, false, "\n"));
-        ASSERT_TRUE (script.setExecutePermission (true));
+    void SetUp() override { ASSERT_TRUE (browser.isReady()); }
 
-        if (auto* path = std::getenv ("PATH"))
-            oldPath = path;
-
-        ASSERT_EQ (setenv ("PATH", (dir.getFullPathName() + ":" + oldPath).toRawUTF8(), 1), 0);
-    }
-
-    void TearDown() override
-    {
-        setenv ("PATH", oldPath.toRawUTF8(), 1);
-        dir.deleteRecursively();
-    }
-
-    juce::StringArray opened() const
-    {
-        juce::StringArray lines;
-        lines.addLines (record.loadFileAsString());
-        lines.removeEmptyStrings();
-        return lines;
-    }
-
-    // Waits up to `ms` for `count` addresses to arrive; the launch does not wait for the browser.
-    juce::StringArray waitForOpened (int count, int ms = 5000) const
-    {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)ms;
-
-        while (opened().size() < count && juce::Time::getMillisecondCounter() < end)
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-
-        return opened();
-    }
+    juce::StringArray opened() const { return browser.opened(); }
+    juce::StringArray waitForOpened (int count) const { return browser.waitForOpened (count); }
 
     static void click (juce::Button& button)
     {
@@ -59,9 +22,7 @@ protected:
         juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     }
 
-    juce::File dir{ juce::File::createTempFile ("zarvo-browser") };
-    juce::File record{ dir.getChildFile ("opened.txt") };
-    juce::String oldPath;
+    zarvo::test::RecordingXdgOpen browser;
 };
 
 constexpr const char* pageWithQuery = "https://www.instagram.com/zarvo.audio?igsh=MWx5bTE&utm_source=qr";
@@ -79,7 +40,7 @@ TEST_F (RecordingBrowser, AClickWithoutAnAddressOpensNothing)
 
     // Long enough for a launched shell to have run the script several times over.
     juce::MessageManager::getInstance()->runDispatchLoopUntil (500);
-    EXPECT_FALSE (record.exists()) << opened().joinIntoString (", ");
+    EXPECT_FALSE (browser.openedAnything()) << opened().joinIntoString (", ");
 }
 
 TEST_F (RecordingBrowser, AClickOpensTheWholeAddressOnce)
@@ -119,7 +80,7 @@ TEST_F (RecordingBrowser, AnAddressNeverRunsACommandOrExpandsAVariable)
 {
     // The launch hands the address to /bin/sh inside double quotes, where "$", "`", "\\" and a
     // quote still act. The browser gets them percent-encoded instead, and nothing else runs.
-    const auto marker = [this] (const char* name) { return dir.getChildFile (name).getFullPathName(); };
+    const auto marker = [this] (const char* name) { return browser.directory().getChildFile (name).getFullPathName(); };
     struct Case
     {
         juce::String address;
