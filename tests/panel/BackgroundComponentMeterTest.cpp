@@ -100,14 +100,6 @@ protected:
         log().clear();
     }
 
-    void stopTimers()
-    {
-        panel().heartbeatTimer->stopTimer();
-        panel().zarvoTimer->stopTimer();
-        producer().stopTimer();
-        consumer().stopTimer();
-    }
-
     BackgroundComponent::DectorTimer& producer() { return *panel().dectorTimer; }
     BackgroundComponent::DectorTimer::MyTimer& consumer() { return *producer().maskTimer; }
 

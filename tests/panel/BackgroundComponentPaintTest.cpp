@@ -181,16 +181,6 @@ protected:
         return p;
     }
 
-    void stopTimers()
-    {
-        auto& p = panel();
-        p.heartbeatTimer->stopTimer();
-        p.zarvoTimer->stopTimer();
-        p.myTimer->stopTimer();
-        p.dectorTimer->stopTimer();
-        p.dectorTimer->maskTimer->stopTimer();
-    }
-
     // One call of paint, as the window's repaint makes it; returns the lines it logged, of which
     // the last is always the timing line and no other is one.
     Lines paintOnce()

@@ -716,16 +716,6 @@ protected:
         model().setInputLevel (0x1234);
     }
 
-    void stopTimers()
-    {
-        auto& p = panel();
-        p.heartbeatTimer->stopTimer();
-        p.zarvoTimer->stopTimer();
-        p.myTimer->stopTimer();
-        p.dectorTimer->stopTimer();
-        p.dectorTimer->maskTimer->stopTimer();
-    }
-
     // One paint of the whole panel, as a repaint of its window makes it; what it shows of the device.
     std::string paintedStatus()
     {

@@ -121,6 +121,16 @@ void PanelTest::click (juce::Point<int> point)
     release (point);
 }
 
+void PanelTest::stopTimers()
+{
+    auto& p = panel();
+    p.heartbeatTimer->stopTimer();
+    p.zarvoTimer->stopTimer();
+    p.myTimer->stopTimer();
+    p.dectorTimer->stopTimer();
+    p.dectorTimer->maskTimer->stopTimer();
+}
+
 void PanelTest::destroyPanel()
 {
     if (builtPanel != nullptr && builtPanel->isOnDesktop())

@@ -54,6 +54,10 @@ protected:
     void release (juce::Point<int> point);
     void click (juce::Point<int> point);
 
+    // Stops every timer of the panel (heartbeat, pacer, push timer and both meter timers), so that
+    // the test runs their ticks itself.
+    void stopTimers();
+
     // Destroys the panel now (its ZarvoHid and handle stay, as in the app).
     void destroyPanel();
 
