@@ -1,15 +1,21 @@
 #include "AppUnderTest.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <poll.h>
 #include <regex>
 #include <sstream>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -82,6 +88,101 @@ juce::Point<int> inWindow (juce::Point<int> panelPoint)
 }
 } // namespace
 
+// Standard error through a pipe, drained by a thread: each line counted, the lines the test asked
+// for kept until readNewLog() collects them, and a short tail of the rest kept for a failure's report.
+struct AppUnderTest::Drain
+{
+    static constexpr size_t recentLimit = 60;
+
+    int readFd = -1;
+    int writeFd = -1; // the app's end, closed here once the app holds it
+    std::function<bool (const std::string&)> keepLine;
+    std::atomic<bool> stopping{ false };
+    std::atomic<unsigned long long> lines{ 0 };
+    std::atomic<unsigned long long> bytes{ 0 };
+    mutable std::mutex lock;
+    std::vector<std::string> kept;  // guarded by lock
+    std::deque<std::string> recent; // guarded by lock
+    std::thread reader;
+
+    ~Drain()
+    {
+        stopping = true;
+        if (reader.joinable())
+            reader.join();
+        for (const int fd : { readFd, writeFd })
+            if (fd >= 0)
+                ::close (fd);
+    }
+
+    void read()
+    {
+        std::string partial;
+        std::vector<char> chunk (1 << 16);
+        std::vector<std::string> keptNow, recentNow;
+        while (!stopping)
+        {
+            pollfd ready{ readFd, POLLIN, 0 };
+            const int polled = ::poll (&ready, 1, 100);
+            if (polled < 0 && errno == EINTR)
+                continue;
+            if (polled <= 0)
+            {
+                if (polled < 0)
+                    return;
+                continue;
+            }
+            const auto n = ::read (readFd, chunk.data(), chunk.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return; // every writer has gone
+            bytes += (unsigned long long)n;
+            partial.append (chunk.data(), (size_t)n);
+            size_t start = 0;
+            unsigned long long count = 0;
+            for (size_t end; (end = partial.find ('\n', start)) != std::string::npos; start = end + 1)
+            {
+                ++count;
+                std::string line = partial.substr (start, end - start);
+                if (keepLine && keepLine (line))
+                    keptNow.push_back (line);
+                if (!isFrequent (line))
+                    recentNow.push_back (std::move (line));
+            }
+            partial.erase (0, start);
+            lines += count;
+            if (keptNow.empty() && recentNow.empty())
+                continue;
+            std::lock_guard<std::mutex> guard (lock);
+            for (auto& line : keptNow)
+                kept.push_back (std::move (line));
+            for (auto& line : recentNow)
+            {
+                recent.push_back (std::move (line));
+                if (recent.size() > recentLimit)
+                    recent.pop_front();
+            }
+            keptNow.clear();
+            recentNow.clear();
+        }
+    }
+};
+
+void AppUnderTest::startDrain (const Launch& launch)
+{
+    drain = std::make_unique<Drain>();
+    drain->keepLine = launch.keepLine;
+    int ends[2];
+    if (::pipe2 (ends, O_CLOEXEC) != 0)
+        return;
+    drain->readFd = ends[0];
+    drain->writeFd = ends[1];
+    // Room for a burst of lines while this process is busy elsewhere; the app never waits on it
+    // unless the reader falls far behind.
+    ::fcntl (drain->readFd, F_SETPIPE_SZ, 1 << 20);
+}
+
 CommandResult runCommand (const std::string& command)
 {
     CommandResult result{ -1, {} };
@@ -128,11 +229,15 @@ AppUnderTest::AppUnderTest (const Launch& launch)
     char* argv[] = { stdbuf.data(), lineBuffered.data(), shell.data(), command.data(),
                      script.data(), preload.data(),      app.data(),   nullptr };
 
+    if (launch.drainLog)
+        startDrain (launch);
+    const int errPipe = drain != nullptr ? drain->writeFd : -1;
+
     pid = ::fork();
     if (pid == 0)
     {
         const int out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int err = launch.drainLog ? errPipe : ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int null = ::open ("/dev/null", O_RDONLY);
         ::dup2 (null, 0);
         ::dup2 (out, 1);
@@ -141,6 +246,12 @@ AppUnderTest::AppUnderTest (const Launch& launch)
         ::syscall (SYS_close_range, 3u, ~0u, 0u);
         ::execve (argv[0], argv, envp.data());
         ::_exit (127);
+    }
+    if (drain != nullptr && drain->readFd >= 0)
+    {
+        ::close (drain->writeFd);
+        drain->writeFd = -1;
+        drain->reader = std::thread ([this] { drain->read(); });
     }
 }
 
@@ -151,6 +262,7 @@ AppUnderTest::~AppUnderTest()
         ::kill (pid, SIGKILL);
         ::waitpid (pid, nullptr, 0);
     }
+    drain = nullptr;
     if (!keepOutputFiles)
     {
         outFile.deleteFile();
@@ -225,6 +337,14 @@ std::string AppUnderTest::otherWindow (int timeoutMs)
 
 void AppUnderTest::readNewLog()
 {
+    if (drain != nullptr)
+    {
+        std::lock_guard<std::mutex> guard (drain->lock);
+        for (auto& line : drain->kept)
+            lines.push_back (std::move (line));
+        drain->kept.clear();
+        return;
+    }
     std::ifstream in (errFile.getFullPathName().toStdString(), std::ios::binary);
     in.seekg (readOffset);
     std::string chunk ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
@@ -238,6 +358,21 @@ void AppUnderTest::readNewLog()
             lines.push_back (std::move (line));
     }
     partialLine.erase (0, start);
+}
+
+AppUnderTest::LogCounts AppUnderTest::logCounts() const
+{
+    if (drain == nullptr)
+        return {};
+    return { drain->lines.load(), drain->bytes.load() };
+}
+
+std::vector<std::string> AppUnderTest::recentLines() const
+{
+    if (drain == nullptr)
+        return {};
+    std::lock_guard<std::mutex> guard (drain->lock);
+    return { drain->recent.begin(), drain->recent.end() };
 }
 
 const std::vector<std::string>& AppUnderTest::logLines()

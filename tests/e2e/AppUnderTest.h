@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -33,6 +34,12 @@ public:
         std::string enumerationControl; // the control file the preload reads
         bool keepOutputFiles = false;   // leave the two output files behind
         std::string logFile;            // standard error goes here; empty: a file of its own
+        // Standard error through a pipe, read by a thread of this process that counts every line
+        // and keeps only the lines keepLine selects (called on that thread), for runs so long that
+        // the app's thousands of lines a second must not pile up in a file or in memory. logFile
+        // and errorFile() are then not used.
+        bool drainLog = false;
+        std::function<bool (const std::string&)> keepLine;
     };
 
     explicit AppUnderTest (const Launch& launch);
@@ -54,7 +61,7 @@ public:
     std::string otherWindow (int timeoutMs = 3000);
 
     // Every line of standard error, except the lines that the timers and paints write all the
-    // time, read on demand from the file. Lines keep their order.
+    // time, read on demand from the file; with drainLog, the lines kept so far. Lines keep their order.
     const std::vector<std::string>& logLines();
     // How many lines logLines() holds now: a mark to look after.
     size_t logMark() { return logLines().size(); }
@@ -64,6 +71,15 @@ public:
                                        bool prefix = false);
     std::optional<size_t> waitForLineWhere (const std::function<bool (const std::string&)>& matches, size_t from = 0,
                                             int timeoutMs = 10000);
+    // With drainLog: what standard error carried so far, and the last lines of it (those the timers
+    // and paints write all the time left out), oldest first, for a failure's report.
+    struct LogCounts
+    {
+        unsigned long long lines = 0;
+        unsigned long long bytes = 0;
+    };
+    LogCounts logCounts() const;
+    std::vector<std::string> recentLines() const;
     // Standard output so far.
     std::string printed() const;
     // Waits until standard output holds `text`.
@@ -108,6 +124,8 @@ private:
     static void approach (const std::string& window, juce::Point<int> point);
     static void clickAt (const std::string& window, juce::Point<int> point);
     void readNewLog();
+    struct Drain;
+    void startDrain (const Launch& launch);
 
     juce::File outFile;
     juce::File errFile;
@@ -120,6 +138,7 @@ private:
     long long readOffset = 0;
     std::string partialLine;
     juce::Image shot;
+    std::unique_ptr<Drain> drain;
 };
 
 // The window content's offset inside the window: a one-pixel border and the 62-pixel title band.

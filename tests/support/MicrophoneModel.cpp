@@ -241,6 +241,7 @@ bool MicrophoneModel::startTransfer (Injected& failure, Answer& answer)
 MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long handleGeneration,
                                                               const unsigned char* data, std::size_t length)
 {
+    const auto receivedAt = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> guard (lock);
     vanishIfDue();
     if (!isPresent || handleGeneration != generation)
@@ -256,12 +257,13 @@ MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long
         received.push_back (report);
         answer.result = static_cast<int> (length);
     }
-    log.push_back ({ Direction::output, std::move (report), answer.result });
+    log.push_back ({ Direction::output, std::move (report), answer.result, receivedAt });
     return answer;
 }
 
 MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long handleGeneration, std::size_t length)
 {
+    const auto receivedAt = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> guard (lock);
     vanishIfDue();
     if (!isPresent || handleGeneration != generation)
@@ -281,7 +283,7 @@ MicrophoneModel::Answer MicrophoneModel::sendInputReport (unsigned long long han
             answer.data.assign (currentReply.begin(), currentReply.begin() + (long)size);
         answer.result = static_cast<int> (answer.data.size());
     }
-    log.push_back ({ Direction::input, answer.data, answer.result });
+    log.push_back ({ Direction::input, answer.data, answer.result, receivedAt });
     return answer;
 }
 

@@ -77,6 +77,9 @@ public:
         Direction direction;
         Bytes bytes; // the report received (output) or sent (input); empty for failed transfers
         int result;  // bytes moved, or -errno
+        // When the request reached the device, on the steady clock: for measuring how soon
+        // something reaches the wire.
+        std::chrono::steady_clock::time_point receivedAt{};
     };
     // Every output report the device received, byte for byte, in order. Failed and empty transfers
     // did not reach it and are not among them.

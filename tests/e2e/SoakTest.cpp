@@ -1,0 +1,706 @@
+// The shipped executable against the virtual KT-Q7TR for a long while, as a panel left running next
+// to a microphone that comes and goes: first many unplug and replug cycles while the heartbeat polls
+// and a hand drags the gain slider, then the connected panel standing idle after one command. Each
+// phase reads the process's open descriptors and threads once it has settled in and again at its
+// end, and they must be exactly where they were; the resident memory is printed beside them.
+//
+// Sized by the environment of this test (the app reads none of it):
+//   ZARVO_SOAK_CYCLES        unplug and replug cycles (default 150; 0 leaves the phase out)
+//   ZARVO_SOAK_IDLE_SECONDS  seconds of standing idle (default 20; 0 leaves the phase out)
+// The first reading of the cycles is taken after cycle 100, or after a third of the cycles when
+// there are fewer than 300; that of the idle phase after its first minute, or after its first
+// quarter when it lasts less than four minutes.
+//
+// The app writes thousands of log lines a second: they are drained through a pipe and counted, and
+// only the few lines waited for are kept.
+#include "AppUnderTest.h"
+#include "PluggableMicrophone.h"
+#include "UdevEventInjector.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace zarvo::test;
+
+namespace
+{
+using Bytes = MicrophoneModel::Bytes;
+using Reports = std::vector<Bytes>;
+using Clock = std::chrono::steady_clock;
+
+// ---- the environment of this test
+
+int soakSetting (const char* name, int fallback)
+{
+    const char* text = std::getenv (name);
+    if (text == nullptr || *text == '\0')
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol (text, &end, 10);
+    if (*end != '\0' || value < 0 || value > 1000000)
+    {
+        ADD_FAILURE() << name << "=" << text << " is not a count; " << fallback << " is used";
+        return fallback;
+    }
+    return (int)value;
+}
+
+// ---- the wire: every report as the device receives it, report id 0 first, zero-filled
+
+constexpr unsigned char microphoneGroup = 0x8C;
+constexpr unsigned char noiseGroup = 0x81;
+constexpr unsigned char reverbGroup = 0x82;
+
+Bytes report (std::initializer_list<unsigned char> bytes)
+{
+    Bytes result (bytes);
+    result.resize (257, 0);
+    return result;
+}
+
+Bytes query (unsigned char group)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x00, 0x16 });
+}
+
+Bytes setFrame (unsigned char group, unsigned char parameter, int value)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x03, parameter, (unsigned char)(value & 0xFF),
+                     (unsigned char)((value >> 8) & 0xFF), 0x16 });
+}
+
+const Bytes heartbeatQuery = query (0x00);
+const Bytes levelQuery = query (0x84);
+const Bytes infoQuery = report ({ 0x00, 0xA5, 0x5A, 0xFC, 0x01, 0x01, 0x16 });
+
+Reports operator+ (Reports first, const Reports& then)
+{
+    first.insert (first.end(), then.begin(), then.end());
+    return first;
+}
+
+Reports sent (const Bytes& frame)
+{
+    return { frame, query (frame[3]) };
+}
+
+// What an arrival sends, in this order: the opening's heartbeat, the state read back and each
+// switch sent once more as the device holds it (not muted, both effects off), the start-up
+// command, the information query.
+const Reports arrival =
+    Reports{ heartbeatQuery, infoQuery, query (microphoneGroup), query (noiseGroup), query (reverbGroup) } +
+    sent (setFrame (microphoneGroup, 1, 0)) + sent (setFrame (noiseGroup, 0, 0)) + sent (setFrame (reverbGroup, 0, 0)) +
+    sent (setFrame (microphoneGroup, 0, 1)) + Reports{ infoQuery };
+
+bool isPoll (const Bytes& bytes)
+{
+    return bytes == heartbeatQuery || bytes == levelQuery;
+}
+
+bool isGainFrame (const Bytes& bytes)
+{
+    return bytes.size() > 5 && bytes[1] == 0xA5 && bytes[2] == 0x5A && bytes[3] == microphoneGroup &&
+           bytes[4] == 0x03 && bytes[5] == 2;
+}
+
+std::string describe (const Reports& reports)
+{
+    std::string text;
+    for (const auto& bytes : reports)
+    {
+        text += "\n  ";
+        for (size_t i = 0; i < bytes.size() && i < 12; ++i)
+        {
+            char hex[4];
+            std::snprintf (hex, sizeof hex, "%02X ", bytes[i]);
+            text += hex;
+            if (i > 3 && bytes[i] == 0x16)
+                break;
+        }
+    }
+    return text;
+}
+
+// ---- the log: only these lines are kept; the rest is counted and dropped
+
+const char* const removalLine = "1===========";
+const char* const arrivalLine = "0===========";
+const char* const failedHeartbeat = "HeartbeatData: -1";
+const char* const dragStarted = "Gain_silderDragStarted: ";
+const char* const dragEnded = "GainsliderDragEnded: ";
+const char* const informationRead = "deviceNameStr: Q7TR";
+const char* const constructorEnd = "BackgroundComponent::BackgroundComponent(). The constructor end";
+const char* const destructorRun = "BackgroundComponent::~BackgroundComponent(). The destructor run";
+const char* const destructorEnd = "BackgroundComponent::~BackgroundComponent(). The destructor end";
+const char* const mutedLine = "open Mic Noise Suppressor success";
+const char* const unmutedLine = "close Mic Noise Suppressor success";
+
+// The synchronisation's line: eight numbers, each followed by one blank.
+bool isStatusLine (const std::string& line)
+{
+    std::istringstream fields (line);
+    int count = 0;
+    for (std::string field; fields >> field; ++count)
+        if (field.find_first_not_of ("-0123456789") != std::string::npos)
+            return false;
+    return count == 8 && !line.empty() && line.back() == ' ';
+}
+
+// Elements 1 to 7 of a status line, with the gain (element 2), which the drag moves, left out.
+std::string statusWithoutGain (const std::string& line)
+{
+    std::istringstream fields (line);
+    std::vector<std::string> elements;
+    for (std::string field; fields >> field;)
+        elements.push_back (field);
+    std::string text;
+    for (size_t i = 1; i < elements.size(); ++i)
+        text += (i == 2 ? std::string ("*") : elements[i]) + " ";
+    return text;
+}
+
+// Called on the harness's reader thread for every line.
+bool worthKeeping (const std::string& line)
+{
+    static const char* const exact[] = { removalLine,   arrivalLine,   failedHeartbeat, informationRead, constructorEnd,
+                                         destructorRun, destructorEnd, mutedLine,       unmutedLine };
+    for (const auto* text : exact)
+        if (line == text)
+            return true;
+    return line.rfind (dragStarted, 0) == 0 || line.rfind (dragEnded, 0) == 0 || isStatusLine (line);
+}
+
+// ---- the process from outside
+
+struct Footprint
+{
+    int descriptors = -1;
+    int threads = -1;
+    long residentKb = -1;
+    std::map<std::string, int> descriptorKinds; // what the descriptors lead to, numbers of sockets and pipes left out
+    std::map<std::string, int> threadNames;
+};
+
+std::vector<std::string> directoryEntries (const std::string& path)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir (path.c_str()))
+    {
+        while (const dirent* entry = ::readdir (dir))
+            if (entry->d_name[0] != '.')
+                names.push_back (entry->d_name);
+        ::closedir (dir);
+    }
+    return names;
+}
+
+Footprint readFootprint (pid_t pid)
+{
+    Footprint footprint;
+    const auto proc = "/proc/" + std::to_string (pid);
+    const auto descriptors = directoryEntries (proc + "/fd");
+    footprint.descriptors = (int)descriptors.size();
+    for (const auto& fd : descriptors)
+    {
+        char target[512];
+        const auto n = ::readlink ((proc + "/fd/" + fd).c_str(), target, sizeof target - 1);
+        std::string kind = n > 0 ? std::string (target, (size_t)n) : std::string ("?");
+        if (const auto bracket = kind.find (":["); bracket != std::string::npos)
+            kind.erase (bracket);
+        ++footprint.descriptorKinds[kind];
+    }
+    for (const auto& task : directoryEntries (proc + "/task"))
+    {
+        std::ifstream comm (proc + "/task/" + task + "/comm");
+        std::string name;
+        std::getline (comm, name);
+        ++footprint.threadNames[name];
+    }
+    std::ifstream status (proc + "/status");
+    for (std::string line; std::getline (status, line);)
+    {
+        if (line.rfind ("Threads:", 0) == 0)
+            footprint.threads = std::stoi (line.substr (8));
+        else if (line.rfind ("VmRSS:", 0) == 0)
+            footprint.residentKb = std::stol (line.substr (6));
+    }
+    return footprint;
+}
+
+// Two readings in a row that agree, so that a descriptor open for a moment is not counted.
+Footprint settledFootprint (pid_t pid)
+{
+    auto last = readFootprint (pid);
+    for (int attempt = 0; attempt < 20; ++attempt)
+    {
+        juce::Thread::sleep (200);
+        auto next = readFootprint (pid);
+        if (next.descriptors == last.descriptors && next.threads == last.threads)
+            return next;
+        last = std::move (next);
+    }
+    return last;
+}
+
+std::string differences (const std::map<std::string, int>& before, const std::map<std::string, int>& after)
+{
+    std::map<std::string, int> change;
+    for (const auto& [name, count] : before)
+        change[name] -= count;
+    for (const auto& [name, count] : after)
+        change[name] += count;
+    std::string text;
+    for (const auto& [name, delta] : change)
+        if (delta != 0)
+            text += "\n  " + std::string (delta > 0 ? "+" : "") + std::to_string (delta) + " " + name;
+    return text;
+}
+
+double secondsSince (Clock::time_point start)
+{
+    return std::chrono::duration<double> (Clock::now() - start).count();
+}
+
+std::string decimal (double value, int places = 1)
+{
+    std::ostringstream text;
+    text << std::fixed << std::setprecision (places) << value;
+    return text.str();
+}
+
+void print (const std::string& text)
+{
+    std::cout << "[ soak     ] " << text << std::endl;
+}
+
+std::string describe (const Footprint& footprint)
+{
+    return std::to_string (footprint.descriptors) + " descriptors, " + std::to_string (footprint.threads) +
+           " threads, VmRSS " + std::to_string (footprint.residentKb) + " kB";
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+// Panel coordinates.
+int sliderX (int value)
+{
+    return 113 + value * 384 / 100;
+}
+constexpr int gainY = 198;
+const juce::Point<int> muteButton (63, 98);
+
+class Soak : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        cycles = soakSetting ("ZARVO_SOAK_CYCLES", 150);
+        idleSeconds = soakSetting ("ZARVO_SOAK_IDLE_SECONDS", 20);
+        // They size this test only: the app is started without them.
+        ::unsetenv ("ZARVO_SOAK_CYCLES");
+        ::unsetenv ("ZARVO_SOAK_IDLE_SECONDS");
+
+        if (!displayAvailable())
+        {
+            if (runningInCi())
+                FAIL() << "no X display (run under xvfb-run)";
+            GTEST_SKIP() << "no X display (run under xvfb-run)";
+        }
+        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
+        std::string whyNot;
+        if (!microphone.start (whyNot))
+        {
+            if (fuseIsRequired())
+                FAIL() << "no virtual microphone: " << whyNot;
+            GTEST_SKIP() << "no virtual microphone: " << whyNot;
+        }
+
+        AppUnderTest::Launch launch;
+        launch.appPath = ZARVO_APP_PATH;
+        launch.preloadPath = ZARVO_PRELOAD_PATH;
+        launch.enumerationControl = microphone.controlFile();
+        launch.drainLog = true;
+        launch.keepLine = worthKeeping;
+        started = Clock::now();
+        app = std::make_unique<AppUnderTest> (launch);
+        if (!app->findWindow (20000))
+        {
+            const auto exitCode = app->waitForExit (2000);
+            if (exitCode == 0)
+                FAIL() << "the application ended at once without a window: another copy of ZarvoQ7TR runs on "
+                          "this machine (JUCE's single-instance lock is machine-wide)";
+            FAIL() << "the application showed no window; it printed:\n" << app->printed() << "\nand logged:" << tail();
+        }
+    }
+
+    void TearDown() override
+    {
+        if (app == nullptr)
+            return;
+        const auto counts = app->logCounts();
+        print ("whole run: " + decimal (secondsSince (started)) + " s, " + std::to_string (counts.lines) +
+               " log lines (" + std::to_string (counts.bytes / 1024) + " KiB) drained");
+        if (!HasFailure())
+            return;
+        const auto exitCode = app->waitForExit (0);
+        std::cout << "The application " << (exitCode ? "ended with " + std::to_string (*exitCode) : "still runs")
+                  << "; its last log lines:" << tail() << std::endl;
+    }
+
+    std::string tail() const
+    {
+        std::string text;
+        for (const auto& line : app->recentLines())
+            text += "\n  " + line;
+        return text;
+    }
+
+    // ---- waiting, always within bounds a loaded machine keeps to
+
+    Reports commandsSinceClear()
+    {
+        Reports commands;
+        for (auto& bytes : microphone.model().receivedReports())
+            if (!isPoll (bytes))
+                commands.push_back (std::move (bytes));
+        return commands;
+    }
+
+    bool waitForReports (const std::function<bool (const Reports&)>& holds, int timeoutMs = 10000)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        for (;;)
+        {
+            if (holds (microphone.model().receivedReports()))
+                return true;
+            if (juce::Time::getMillisecondCounter() >= end)
+                return false;
+            juce::Thread::sleep (20);
+        }
+    }
+
+    // The index of the line, or nothing with a failure that names it and the cycle.
+    std::optional<size_t> expectLine (const std::string& line, size_t from, bool prefix = false, int timeoutMs = 10000)
+    {
+        const auto at = app->waitForLine (line, from, timeoutMs, prefix);
+        if (!at)
+            ADD_FAILURE() << where() << "no log line " << (prefix ? "starting with " : "") << "\"" << line
+                          << "\" after line " << from;
+        return at;
+    }
+
+    std::string where() const { return cycle > 0 ? "cycle " + std::to_string (cycle) + ": " : std::string(); }
+
+    void expectUnchanged (const Footprint& before, const Footprint& after, const std::string& phase)
+    {
+        EXPECT_EQ (after.descriptors, before.descriptors)
+            << phase << ": open descriptors changed:" << differences (before.descriptorKinds, after.descriptorKinds);
+        EXPECT_EQ (after.threads, before.threads)
+            << phase << ": threads changed:" << differences (before.threadNames, after.threadNames);
+        // Only a sanity bound: the resident set may settle a little, but not grow without end. (Under
+        // AddressSanitizer freed memory waits in its quarantine, so the resident set grows anyway.)
+        if (!sanitized)
+        {
+            EXPECT_LT (after.residentKb, before.residentKb + 64 * 1024) << phase << ": resident memory grew";
+        }
+    }
+
+public:
+    // ---- the steps
+
+    void startsConnected();
+    bool pressTheGainSlider (int value, size_t from);
+    void unplugsAndReplugs (int number);
+    void cyclesThePlug();
+    void standsIdle();
+    void closesWithTheCloseButton();
+
+protected:
+    int cycles = 0;
+    int idleSeconds = 0;
+    int cycle = 0;
+    PluggableMicrophone microphone;
+    std::unique_ptr<AppUnderTest> app;
+    Clock::time_point started;
+};
+
+void Soak::startsConnected()
+{
+    const auto constructed = expectLine (constructorEnd, 0);
+    ASSERT_TRUE (constructed.has_value());
+    ASSERT_TRUE (waitForReports ([] (const Reports& all) { return all.size() > 20; }))
+        << "the heartbeat does not reach the microphone";
+}
+
+// A press on the track a hand means to drag. A press that comes just as the mask goes, before the
+// paint that hides it, lands on the mask: the hand lets go and presses again.
+bool Soak::pressTheGainSlider (int value, size_t from)
+{
+    for (int attempt = 0; attempt < 5; ++attempt)
+    {
+        app->press ({ sliderX (value), gainY });
+        if (app->waitForLine (dragStarted, from, 3000, true))
+            return true;
+        app->release();
+        juce::Thread::sleep (300);
+    }
+    ADD_FAILURE() << where() << "the gain slider took no press";
+    return false;
+}
+
+// One cycle, begun and ended connected with the heartbeat polling: a drag of the gain slider that
+// goes on while the microphone is unplugged and vanishes, the mask once the heartbeat fails, then
+// the microphone's return and the arrival's resynchronisation, on the wire and in the log, and the
+// heartbeat polling the new handle.
+void Soak::unplugsAndReplugs (int number)
+{
+    cycle = number;
+    microphone.model().clearRecord();
+    const auto logBefore = app->logMark();
+    // Up the track in one cycle, down it in the next.
+    const int from = number % 2 == 0 ? 30 : 70, step = number % 2 == 0 ? 2 : -2;
+    ASSERT_TRUE (pressTheGainSlider (from, logBefore));
+    int value = from;
+    for (int move = 0; move < 4; ++move)
+    {
+        app->dragTo ({ sliderX (value += step), gainY });
+        juce::Thread::sleep (40);
+    }
+    ASSERT_TRUE (waitForReports ([] (const Reports& all) { return std::any_of (all.begin(), all.end(), isGainFrame); }))
+        << where() << "the drag sent no gain to the microphone:" << describe (commandsSinceClear());
+
+    std::string whyNot;
+    ASSERT_TRUE (microphone.unplug (whyNot)) << where() << whyNot;
+    for (int move = 0; move < 4; ++move)
+    {
+        app->dragTo ({ sliderX (value += step), gainY });
+        juce::Thread::sleep (40);
+    }
+    const auto removal = expectLine (removalLine, logBefore);
+    ASSERT_TRUE (removal.has_value());
+    app->release();
+    ASSERT_TRUE (expectLine (dragEnded, logBefore, true).has_value());
+    ASSERT_TRUE (expectLine (failedHeartbeat, *removal).has_value()) << "(the heartbeat never failed)";
+
+    microphone.model().clearRecord();
+    ASSERT_TRUE (microphone.plug (whyNot)) << where() << whyNot;
+    const auto arrived = expectLine (arrivalLine, *removal);
+    ASSERT_TRUE (arrived.has_value());
+    const auto synced = app->waitForLineWhere ([] (const std::string& line) { return isStatusLine (line); }, *arrived);
+    ASSERT_TRUE (synced.has_value()) << where() << "no synchronisation after the arrival";
+    EXPECT_EQ (statusWithoutGain (app->logLines()[*synced]), "0 * 78 20 0 0 70 ") << where();
+    ASSERT_TRUE (expectLine (informationRead, *synced).has_value());
+
+    // The microphone that came back hears the arrival's reports first, in their order, and then
+    // the heartbeat's polls again.
+    const auto polledAfterArrival = [] (const Reports& all)
+    {
+        return all.size() > arrival.size() &&
+               std::find (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) != all.end();
+    };
+    const bool polled = waitForReports (polledAfterArrival);
+    const auto all = microphone.model().receivedReports();
+    const Reports first (all.begin(), all.begin() + (long)std::min (all.size(), arrival.size()));
+    ASSERT_TRUE (first == arrival) << where() << "received:" << describe (first) << "\nwanted:" << describe (arrival);
+    ASSERT_TRUE (polled) << where() << "no heartbeat reached the microphone after its arrival";
+}
+
+void Soak::cyclesThePlug()
+{
+    const int firstReading = cycles >= 300 ? 100 : std::max (1, cycles / 3);
+    const auto phaseStart = Clock::now();
+    const auto linesAtStart = app->logCounts().lines;
+    Footprint baseline;
+    for (int number = 1; number <= cycles; ++number)
+    {
+        unplugsAndReplugs (number);
+        if (HasFailure())
+            return;
+        if (number == firstReading)
+        {
+            baseline = settledFootprint (app->pid);
+            print ("after cycle " + std::to_string (number) + ": " + describe (baseline));
+        }
+        else if (number % 100 == 0 && number != cycles)
+            print ("after cycle " + std::to_string (number) + ": " + describe (readFootprint (app->pid)) + ", " +
+                   std::to_string ((int)secondsSince (phaseStart)) + " s");
+    }
+    cycle = 0;
+    const auto end = settledFootprint (app->pid);
+    const auto seconds = secondsSince (phaseStart);
+    const auto lines = app->logCounts().lines - linesAtStart;
+    print ("after cycle " + std::to_string (cycles) + ": " + describe (end));
+    print (std::to_string (cycles) + " cycles in " + decimal (seconds) + " s (" + decimal (seconds / cycles, 2) +
+           " s each), " + std::to_string (lines) + " log lines, " + std::to_string ((long)(lines / seconds)) +
+           " a second");
+    print ("resident memory from cycle " + std::to_string (firstReading) + " to " + std::to_string (cycles) + ": " +
+           std::to_string (end.residentKb - baseline.residentKb) + " kB");
+    expectUnchanged (baseline, end, "unplug and replug cycles");
+}
+
+void Soak::standsIdle()
+{
+    // The first command: mute and unmute. The heartbeat polls every 60 ms from here on.
+    microphone.model().clearRecord();
+    auto mark = app->logMark();
+    app->click (muteButton);
+    ASSERT_TRUE (expectLine (mutedLine, mark).has_value());
+    mark = app->logMark();
+    app->click (muteButton);
+    ASSERT_TRUE (expectLine (unmutedLine, mark).has_value());
+    app->moveTo ({ 300, 600 });
+    const Reports muting = sent (setFrame (microphoneGroup, 1, 1)) + sent (setFrame (microphoneGroup, 1, 0));
+    ASSERT_TRUE (waitForReports (
+        [&muting] (const Reports& all)
+        {
+            return (size_t)std::count_if (all.begin(), all.end(),
+                                          [] (const Bytes& bytes) { return !isPoll (bytes); }) >= muting.size();
+        }));
+    ASSERT_TRUE (commandsSinceClear() == muting) << "received:" << describe (commandsSinceClear());
+
+    // Then nothing but the heartbeat and the level's polls reach the microphone, which keeps
+    // answering; each look at the record clears it, so that the record stays small.
+    microphone.model().clearRecord();
+    const auto idleMark = app->logMark();
+    const int firstReading = idleSeconds >= 240 ? 60 : std::max (1, idleSeconds / 4);
+    const int report = std::max (60, idleSeconds / 6);
+    const auto phaseStart = Clock::now();
+    const auto linesAtStart = app->logCounts().lines;
+    Footprint baseline;
+    bool baselineTaken = false;
+    int nextReport = report;
+    unsigned long long polls = 0;
+    while (secondsSince (phaseStart) < idleSeconds)
+    {
+        juce::Thread::sleep (1000);
+        ASSERT_TRUE (app->isRunning()) << "the application ended while it stood idle";
+        const auto received = microphone.model().receivedReports();
+        microphone.model().clearRecord();
+        polls += (unsigned long long)std::count (received.begin(), received.end(), heartbeatQuery);
+        Reports others;
+        std::copy_if (received.begin(), received.end(), std::back_inserter (others),
+                      [] (const Bytes& bytes) { return !isPoll (bytes); });
+        ASSERT_TRUE (others.empty()) << "something but the polls reached the idle microphone:" << describe (others);
+        const auto elapsed = secondsSince (phaseStart);
+        if (!baselineTaken && elapsed >= firstReading)
+        {
+            baseline = settledFootprint (app->pid);
+            baselineTaken = true;
+            print ("idle " + std::to_string ((int)elapsed) + " s: " + describe (baseline));
+        }
+        else if (elapsed >= nextReport && elapsed < idleSeconds)
+        {
+            const auto lines = app->logCounts().lines - linesAtStart;
+            print ("idle " + std::to_string ((int)elapsed) + " s: " + describe (readFootprint (app->pid)) + ", " +
+                   std::to_string ((long)(lines / elapsed)) + " log lines a second, " + std::to_string (polls) +
+                   " heartbeats");
+            nextReport += report;
+        }
+    }
+    const auto seconds = secondsSince (phaseStart);
+    const auto end = settledFootprint (app->pid);
+    const auto lines = app->logCounts().lines - linesAtStart;
+    print ("idle " + std::to_string ((int)seconds) + " s: " + describe (end));
+    print (decimal (seconds) + " s idle: " + std::to_string (polls) + " heartbeats, " + std::to_string (lines) +
+           " log lines, " + std::to_string ((long)(lines / seconds)) + " a second");
+    print ("resident memory over the idle time after the first reading: " +
+           std::to_string (end.residentKb - baseline.residentKb) + " kB");
+    EXPECT_GT (polls, 0u) << "the heartbeat stood still";
+    EXPECT_FALSE (app->waitForLine (failedHeartbeat, idleMark, 0).has_value()) << "a heartbeat failed while idle";
+    expectUnchanged (baseline, end, "standing idle");
+}
+
+void Soak::closesWithTheCloseButton()
+{
+    // As a hand does: onto the close button, which lights up under the pointer (its cross light
+    // grey, 200); pressed, it darkens (150); then let go.
+    const juce::Point<int> closeButton (586, 33);
+    const auto window = AppUnderTest::areaOf (app->window());
+    const auto crossShows = [&] (int grey)
+    {
+        int brightest = 0;
+        const auto screen = app->screenShot();
+        if (!screen.isValid())
+            return false;
+        for (int y = 18; y < 48; ++y)
+            for (int x = 571; x < 601; ++x)
+                brightest =
+                    std::max (brightest, (int)screen.getPixelAt (window.getX() + x, window.getY() + y).getBlue());
+        return std::abs (brightest - grey) <= 3;
+    };
+    const auto waitFor = [&] (int grey, int timeoutMs)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        while (!crossShows (grey))
+        {
+            if (juce::Time::getMillisecondCounter() >= end)
+                return false;
+            juce::Thread::sleep (100);
+        }
+        return true;
+    };
+    bool lit = false;
+    for (int attempt = 0; attempt < 5 && !lit; ++attempt)
+    {
+        app->moveInWindow (closeButton);
+        lit = waitFor (200, 2000);
+    }
+    EXPECT_TRUE (lit) << "the close button did not light up under the pointer";
+    const auto logBefore = app->logMark();
+    app->pressHere();
+    waitFor (150, 3000);
+    app->release();
+    const auto exitCode = app->waitForExit (10000);
+    ASSERT_TRUE (exitCode.has_value()) << "the close button did not end the application";
+    EXPECT_EQ (*exitCode, 0);
+    const auto run = expectLine (destructorRun, logBefore);
+    if (run)
+        expectLine (destructorEnd, *run);
+}
+} // namespace
+
+// One session of the application: started connected, the plug cycled, left idle, closed.
+TEST_F (Soak, LeavesNoDescriptorOrThreadBehind)
+{
+    print (std::to_string (cycles) + " unplug and replug cycles, then " + std::to_string (idleSeconds) +
+           " s standing idle");
+    const std::pair<const char*, void (Soak::*)()> steps[] = {
+        { "start connected", &Soak::startsConnected },
+        { "unplug and replug cycles", &Soak::cyclesThePlug },
+        { "standing idle", &Soak::standsIdle },
+        { "close button", &Soak::closesWithTheCloseButton },
+    };
+    for (const auto& [name, step] : steps)
+    {
+        if ((step == &Soak::cyclesThePlug && cycles == 0) || (step == &Soak::standsIdle && idleSeconds == 0))
+            continue;
+        SCOPED_TRACE (name);
+        (this->*step)();
+        if (HasFatalFailure())
+            return;
+    }
+}

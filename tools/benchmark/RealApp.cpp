@@ -1,0 +1,587 @@
+// Figures 1, 2, 4 and 5: the shipped ZarvoQ7TR, started as the end-to-end tests start it (with the
+// enumeration preload, in this process's private network namespace, on this X server), against the
+// virtual KT-Q7TR. Everything comes from what the application already writes: the reports at the
+// device, stamped as they arrive; its standard error, read as it grows and counted, never kept; and
+// /proc.
+#include "AppUnderTest.h"
+#include "Benchmark.h"
+#include "CommandFrame.h"
+#include "FakePointer.h"
+#include "PluggableMicrophone.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zarvo::benchmark
+{
+namespace
+{
+using test::AppUnderTest;
+using test::MicrophoneModel;
+using Bytes = MicrophoneModel::Bytes;
+
+// ---- the single-instance lock
+
+// JUCE's single-instance lock: a write lock on this file, held by the running copy.
+std::string instanceLockFile()
+{
+    struct stat info
+    {
+    };
+    const bool varTmp = ::stat ("/var/tmp", &info) == 0 && S_ISDIR (info.st_mode);
+    return std::string (varTmp ? "/var/tmp" : "/tmp") + "/juceAppLock_ZarvoQ7TR";
+}
+
+std::optional<pid_t> runningCopy()
+{
+    const int fd = ::open (instanceLockFile().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct flock lock
+    {
+    };
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    std::optional<pid_t> holder;
+    if (::fcntl (fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK)
+        holder = lock.l_pid;
+    ::close (fd);
+    return holder;
+}
+
+// Waits while another copy of the application runs; false once the time is up.
+bool waitForNoOtherCopy (const Options& options)
+{
+    const auto end = Clock::now() + std::chrono::minutes (options.lockWaitMinutes);
+    bool told = false;
+    while (const auto holder = runningCopy())
+    {
+        if (!told)
+            std::cerr << "benchmark: another copy of ZarvoQ7TR runs (process " << *holder
+                      << "); only one can run at a time: waiting until it has ended" << std::endl;
+        told = true;
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for (std::chrono::seconds (2));
+    }
+    return true;
+}
+
+// ---- the wire
+
+bool isQuery (const Bytes& bytes, unsigned char group)
+{
+    return bytes.size() >= 6 && bytes[1] == 0xA5 && bytes[2] == 0x5A && bytes[3] == group && bytes[4] == 0x00 &&
+           bytes[5] == 0x16;
+}
+
+// The value of a set frame of that group and parameter, or -1 for any other report.
+int setValue (const Bytes& bytes, unsigned char group, unsigned char parameter)
+{
+    if (bytes.size() < 9 || bytes[1] != 0xA5 || bytes[2] != 0x5A || bytes[3] != group || bytes[4] != 0x03 ||
+        bytes[5] != parameter)
+        return -1;
+    return bytes[6] | (bytes[7] << 8);
+}
+
+using Transfers = std::vector<MicrophoneModel::Transfer>;
+
+// The outputs in order: pointers into `transfers`, which must outlive them.
+std::vector<const MicrophoneModel::Transfer*> outputsOf (const Transfers& transfers)
+{
+    std::vector<const MicrophoneModel::Transfer*> outputs;
+    for (const auto& transfer : transfers)
+        if (transfer.direction == MicrophoneModel::Direction::output && transfer.result > 0)
+            outputs.push_back (&transfer);
+    return outputs;
+}
+
+// The first heartbeat poll: a heartbeat query that the level query follows (the opening's
+// heartbeat is followed by two fetches and the information query instead).
+std::optional<Clock::time_point> firstPoll (const Transfers& transfers)
+{
+    const auto outputs = outputsOf (transfers);
+    for (size_t i = 0; i + 1 < outputs.size(); ++i)
+        if (isQuery (outputs[i]->bytes, group::heartbeat) && isQuery (outputs[i + 1]->bytes, group::inputLevel))
+            return outputs[i]->receivedAt;
+    return {};
+}
+
+// The first report that set this parameter to a value (any value: -1) at or after `from`.
+std::optional<Clock::time_point> firstSet (const Transfers& transfers, unsigned char group, unsigned char parameter,
+                                           int value, Clock::time_point from)
+{
+    for (const auto* output : outputsOf (transfers))
+    {
+        const int sent = setValue (output->bytes, group, parameter);
+        if (sent >= 0 && (value < 0 || sent == value) && output->receivedAt >= from)
+            return output->receivedAt;
+    }
+    return {};
+}
+
+// Polls the record until `find` gives a time or the time is up. The record carries the times, so
+// how often it is looked at changes nothing but the wait.
+std::optional<Clock::time_point>
+waitInRecord (MicrophoneModel& model, int timeoutMs,
+              const std::function<std::optional<Clock::time_point> (const Transfers&)>& find)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds (timeoutMs);
+    for (;;)
+    {
+        if (const auto found = find (model.transfers()))
+            return found;
+        if (Clock::now() > end)
+            return {};
+        std::this_thread::sleep_for (std::chrono::milliseconds (10));
+    }
+}
+
+// ---- /proc
+
+// utime + stime of the process, in clock ticks.
+long long cpuTicks (pid_t pid)
+{
+    std::ifstream in ("/proc/" + std::to_string (pid) + "/stat");
+    std::string text ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind (')');
+    if (close == std::string::npos)
+        return -1;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    std::istringstream fields (text.substr (close + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number)
+    {
+        if (number == 14)
+            utime = std::stoll (field);
+        if (number == 15)
+            stime = std::stoll (field);
+    }
+    return utime + stime;
+}
+
+// A "Key:  value kB" field of /proc/<pid>/status, as a number.
+long long statusField (pid_t pid, const std::string& key)
+{
+    std::ifstream in ("/proc/" + std::to_string (pid) + "/status");
+    for (std::string line; std::getline (in, line);)
+        if (line.rfind (key + ":", 0) == 0)
+            return std::stoll (line.substr (key.size() + 1));
+    return -1;
+}
+
+int openDescriptors (pid_t pid)
+{
+    int count = 0;
+    if (DIR* directory = ::opendir (("/proc/" + std::to_string (pid) + "/fd").c_str()))
+    {
+        while (const dirent* entry = ::readdir (directory))
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        ::closedir (directory);
+    }
+    return count;
+}
+
+// The X server of DISPLAY, from its lock file /tmp/.X<n>-lock.
+pid_t xServer()
+{
+    const char* display = std::getenv ("DISPLAY");
+    if (display == nullptr || display[0] != ':')
+        return -1;
+    const int number = std::atoi (display + 1);
+    std::ifstream lock ("/tmp/.X" + std::to_string (number) + "-lock");
+    long pid = -1;
+    return lock >> pid ? (pid_t)pid : -1;
+}
+
+// ---- driving the application
+
+// Panel coordinates: the gain slider's track runs from x 113 (value 0) to 497 (value 100).
+int sliderX (int value)
+{
+    return 113 + value * 384 / 100;
+}
+constexpr int gainY = 198;
+const juce::Point<int> mutePoint (50, 98);
+
+void sleepMs (int ms)
+{
+    std::this_thread::sleep_for (std::chrono::milliseconds (ms));
+}
+
+struct DragTiming
+{
+    double toFrame;   // ms from the X server having the press and move to the first gain frame
+    double roundTrip; // ms of the round trip that delivered them
+};
+
+// One drag start: the pointer rests on the thumb, then the button goes down and the pointer makes
+// its first move. Times it to the first gain frame at the device, lets go and waits until the
+// drag's last value has gone out.
+std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, MicrophoneModel& model, int from, int to,
+                                    std::string& whyNot)
+{
+    const auto content = app.contentArea();
+    app.moveTo ({ sliderX (from), gainY });
+    sleepMs (150);
+    model.clearRecord();
+    Clock::time_point sent, handled;
+    if (!pointer.pressAndMove (content.getX() + sliderX (to), content.getY() + gainY, sent, handled))
+    {
+        whyNot = pointer.error();
+        return {};
+    }
+    const auto frame = waitInRecord (model, 3000,
+                                     [sent] (const Transfers& transfers)
+                                     { return firstSet (transfers, group::microphone, param::gain, -1, sent); });
+    app.release();
+    // The release queues the final value: wait until the gain frames have stopped for a while.
+    size_t seen = 0;
+    for (int quiet = 0, waited = 0; quiet < 300 && waited < 3000; waited += 50)
+    {
+        sleepMs (50);
+        size_t frames = 0;
+        const auto transfers = model.transfers();
+        for (const auto* output : outputsOf (transfers))
+            frames += setValue (output->bytes, group::microphone, param::gain) >= 0 ? 1 : 0;
+        quiet = frames == seen ? quiet + 50 : 0;
+        seen = frames;
+    }
+    if (!frame)
+    {
+        whyNot = "no gain frame reached the device within 3 s of the drag start";
+        return {};
+    }
+    return DragTiming{ millisecondsBetween (handled, *frame), millisecondsBetween (sent, handled) };
+}
+
+// A click on the mute button, and the frame it sends.
+bool clickAndWaitForSet (AppUnderTest& app, MicrophoneModel& model, unsigned char groupId, unsigned char parameter,
+                         int value)
+{
+    const auto from = Clock::now();
+    app.click (mutePoint);
+    return waitInRecord (model, 5000,
+                         [&] (const Transfers& transfers)
+                         { return firstSet (transfers, groupId, parameter, value, from); })
+        .has_value();
+}
+
+void closeApp (AppUnderTest& app)
+{
+    // JUCE quits its message loop on SIGINT, as the window's close button does.
+    app.signal (SIGINT);
+    if (!app.waitForExit (5000))
+    {
+        app.signal (SIGKILL);
+        app.waitForExit (5000);
+    }
+}
+
+// ---- one run of the application
+
+struct Run
+{
+    std::unique_ptr<AppUnderTest> app;
+    Clock::time_point started;
+    double toPaint = 0; // ms from the start to the end of the panel's first paint
+};
+
+// The moment the first line of the panel's paint arrived, set by the harness's reading thread.
+struct FirstPaint
+{
+    std::atomic<bool> seen{ false };
+    std::atomic<Clock::rep> at{ 0 };
+};
+
+// Starts the application and waits for the end of the panel's first paint, seen as its timing line
+// arrives on standard error. Waits first while another copy runs, and tries again when another copy
+// took the lock in between. Standard error goes through a pipe that the harness drains and counts.
+std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& microphone, std::string& whyNot)
+{
+    for (int attempt = 0; attempt < 5; ++attempt)
+    {
+        if (!waitForNoOtherCopy (options))
+        {
+            whyNot = "another copy of ZarvoQ7TR kept running";
+            return {};
+        }
+        microphone.model().clearRecord();
+        auto firstPaint = std::make_shared<FirstPaint>();
+        AppUnderTest::Launch launch;
+        launch.appPath = ZARVO_APP_PATH;
+        launch.preloadPath = ZARVO_PRELOAD_PATH;
+        launch.enumerationControl = microphone.controlFile();
+        launch.drainLog = true;
+        launch.keepLine = [firstPaint] (const std::string& line)
+        {
+            if (!firstPaint->seen && line.rfind ("BackgroundComponent::paint time: ", 0) == 0)
+            {
+                firstPaint->at = Clock::now().time_since_epoch().count();
+                firstPaint->seen = true;
+            }
+            return false; // nothing is kept
+        };
+        Run run;
+        run.started = Clock::now();
+        run.app = std::make_unique<AppUnderTest> (launch);
+
+        const auto end = run.started + std::chrono::seconds (20);
+        while (!firstPaint->seen && Clock::now() < end && run.app->isRunning())
+            sleepMs (5);
+        if (firstPaint->seen)
+        {
+            run.toPaint = millisecondsBetween (run.started, Clock::time_point (Clock::duration (firstPaint->at)));
+            return run;
+        }
+        const auto exitCode = run.app->waitForExit (2000);
+        if (exitCode == 0 && runningCopy())
+            continue; // another copy came first: wait for it and start again
+        whyNot = exitCode ? "the application ended with code " + std::to_string (*exitCode) + " before it painted"
+                          : "the application painted nothing within 20 s";
+        if (!exitCode)
+            closeApp (*run.app);
+        return {};
+    }
+    whyNot = "other copies of ZarvoQ7TR kept taking the single-instance lock";
+    return {};
+}
+
+struct IdleFigures
+{
+    std::vector<double> cpu, xCpu, rss, lines, kib, polls;
+    int descriptors = -1, threads = -1;
+};
+
+// Windows of the connected application standing idle.
+IdleFigures measureIdle (const Options& options, Run& run, MicrophoneModel& model)
+{
+    IdleFigures figures;
+    const auto pid = run.app->pid;
+    const auto x = xServer();
+    const double ticksPerSecond = (double)::sysconf (_SC_CLK_TCK);
+    const auto window = std::chrono::milliseconds ((long long)(options.windowSeconds * 1000));
+    for (int n = 0; n < options.idleWindows && run.app->isRunning(); ++n)
+    {
+        model.clearRecord();
+        const auto written0 = run.app->logCounts();
+        const auto cpu0 = cpuTicks (pid), x0 = x > 0 ? cpuTicks (x) : -1;
+        const auto t0 = Clock::now();
+        std::this_thread::sleep_until (t0 + window);
+        const auto cpu1 = cpuTicks (pid), x1 = x > 0 ? cpuTicks (x) : -1;
+        const auto t1 = Clock::now();
+        const auto written1 = run.app->logCounts();
+        const double seconds = millisecondsBetween (t0, t1) / 1000;
+        const auto lines = (double)(written1.lines - written0.lines);
+        const auto bytes = (double)(written1.bytes - written0.bytes);
+
+        figures.cpu.push_back ((double)(cpu1 - cpu0) / ticksPerSecond / seconds * 100);
+        if (x > 0)
+            figures.xCpu.push_back ((double)(x1 - x0) / ticksPerSecond / seconds * 100);
+        figures.rss.push_back ((double)statusField (pid, "VmRSS") / 1024);
+        figures.lines.push_back (lines / seconds);
+        figures.kib.push_back (bytes / 1024 / seconds);
+        long long polls = 0;
+        for (const auto& transfer : model.transfers())
+            polls += transfer.direction == MicrophoneModel::Direction::output && isQuery (transfer.bytes, 0) &&
+                             transfer.receivedAt >= t0 && transfer.receivedAt <= t1
+                         ? 1
+                         : 0;
+        figures.polls.push_back ((double)polls / seconds);
+        figures.descriptors = openDescriptors (pid);
+        figures.threads = (int)statusField (pid, "Threads");
+    }
+    model.clearRecord();
+    return figures;
+}
+
+void addIdle (Table& table, const IdleFigures& figures, const std::string& phase, const Options& options,
+              const std::string& when)
+{
+    char window[32];
+    std::snprintf (window, sizeof window, "%g s", options.windowSeconds);
+    table.add ("4", "app CPU, " + phase + " (" + window + " windows)", "% of core", figures.cpu, "",
+               when + "; utime + stime from /proc/<pid>/stat over each window; open descriptors " +
+                   std::to_string (figures.descriptors) + ", threads " + std::to_string (figures.threads));
+    if (!figures.xCpu.empty())
+        table.add ("4", "X server (Xvfb) CPU, " + phase, "% of core", figures.xCpu);
+    table.add ("4", "app resident memory (VmRSS), " + phase, "MiB", figures.rss);
+    table.add ("4", "heartbeat queries at the device, " + phase, "1/s", figures.polls);
+    table.add ("5", "standard error lines, " + phase, "lines/s", figures.lines, "",
+               "standard error into a pipe that the benchmark drains and counts");
+    table.add ("5", "standard error bytes, " + phase, "KiB/s", figures.kib);
+}
+
+// Drag starts and the round trips that delivered them.
+struct Drags
+{
+    std::vector<double> toFrame, roundTrips;
+
+    void add (const std::optional<DragTiming>& drag, const std::string& whyNot)
+    {
+        if (!drag)
+        {
+            std::cerr << "benchmark: drag: " << whyNot << std::endl;
+            return;
+        }
+        toFrame.push_back (drag->toFrame);
+        roundTrips.push_back (drag->roundTrip);
+    }
+};
+
+// Start-up, and the first drag of each run, while the heartbeat still polls every 1 ms.
+void measureStarts (const Options& options, Table& table, test::PluggableMicrophone& microphone, FakePointer& pointer,
+                    Drags& firstDrags)
+{
+    auto& model = microphone.model();
+    std::vector<double> toPaint, toOpening, toPoll;
+    std::string whyNot;
+    for (int n = 0; n < options.starts; ++n)
+    {
+        auto run = startApp (options, microphone, whyNot);
+        if (!run)
+            break;
+        const auto poll = waitInRecord (model, 10000, firstPoll);
+        const auto transfers = model.transfers();
+        const auto outputs = outputsOf (transfers);
+        if (!poll || outputs.empty())
+        {
+            whyNot = "no heartbeat poll reached the device within 10 s";
+            closeApp (*run->app);
+            break;
+        }
+        toPaint.push_back (run->toPaint);
+        toOpening.push_back (millisecondsBetween (run->started, outputs.front()->receivedAt));
+        toPoll.push_back (millisecondsBetween (run->started, *poll));
+
+        if (run->app->findWindow (20000))
+        {
+            sleepMs (1000);
+            std::string dragWhyNot;
+            const auto drag = dragOnce (*run->app, pointer, model, 65, 70, dragWhyNot);
+            firstDrags.add (drag, dragWhyNot);
+        }
+        closeApp (*run->app);
+    }
+    if (toPaint.empty())
+    {
+        table.fail ("2", "process start to the first panel paint", whyNot);
+        return;
+    }
+    table.add ("2", "process start to the panel's first paint line", "ms", toPaint, "250 ms",
+               "from the fork of the launcher (stdbuf, sh, then the app, as the end-to-end harness starts it) "
+               "to the line's arrival on the pipe");
+    table.add ("2", "process start to the first report at the device (opening)", "ms", toOpening);
+    table.add ("2", "process start to the first heartbeat poll at the device", "ms", toPoll);
+}
+
+// One long run: idle at 1 ms, the first command, idle at 60 ms, then drags.
+void measureLongRun (const Options& options, Table& table, test::PluggableMicrophone& microphone, FakePointer& pointer,
+                     Drags& drags)
+{
+    auto& model = microphone.model();
+    std::string whyNot;
+    auto run = startApp (options, microphone, whyNot);
+    if (!run)
+    {
+        table.fail ("1,4,5", "the long run", whyNot);
+        return;
+    }
+    if (!waitInRecord (model, 10000, firstPoll) || !run->app->findWindow (20000))
+    {
+        table.fail ("1,4,5", "the long run", "the application did not connect or show its window");
+        closeApp (*run->app);
+        return;
+    }
+    sleepMs (2000);
+    addIdle (table, measureIdle (options, *run, model), "idle, heartbeat at 1 ms", options,
+             "connected, before any command");
+
+    // The first command slows the heartbeat down to 60 ms: mute, and unmute again.
+    const bool muted = clickAndWaitForSet (*run->app, model, group::microphone, param::mute, 1);
+    const bool unmuted = muted && clickAndWaitForSet (*run->app, model, group::microphone, param::mute, 0);
+    if (!unmuted)
+        table.fail ("4,5", "after the first command", "the mute button's clicks sent no mute frames");
+    else
+    {
+        sleepMs (1000);
+        addIdle (table, measureIdle (options, *run, model), "idle, heartbeat at 60 ms", options,
+                 "after the first command (the mute button clicked twice)");
+    }
+
+    int value = 65;
+    for (int n = 0; n < options.drags && run->app->isRunning(); ++n)
+    {
+        const int to = n % 2 == 0 ? value + 5 : value - 5;
+        std::string dragWhyNot;
+        const auto drag = dragOnce (*run->app, pointer, model, value, to, dragWhyNot);
+        drags.add (drag, dragWhyNot);
+        value = to;
+    }
+    closeApp (*run->app);
+}
+} // namespace
+
+void measureRealApp (const Options& options, Table& table)
+{
+    if (!test::displayAvailable())
+    {
+        table.fail ("1,2,4,5", "the real application", "no X display");
+        return;
+    }
+    test::PluggableMicrophone microphone;
+    std::string whyNot;
+    if (!microphone.start (whyNot))
+    {
+        table.fail ("1,2,4,5", "the real application", "no virtual microphone: " + whyNot);
+        return;
+    }
+    FakePointer pointer;
+    if (!pointer.error().empty())
+        std::cerr << "benchmark: no drags: " << pointer.error() << std::endl;
+    const bool lockFileWasThere = ::access (instanceLockFile().c_str(), F_OK) == 0;
+
+    Drags firstDrags, laterDrags;
+    measureStarts (options, table, microphone, pointer, firstDrags);
+    measureLongRun (options, table, microphone, pointer, laterDrags);
+
+    auto roundTrips = firstDrags.roundTrips;
+    roundTrips.insert (roundTrips.end(), laterDrags.roundTrips.begin(), laterDrags.roundTrips.end());
+    std::sort (roundTrips.begin(), roundTrips.end());
+    char note[320];
+    std::snprintf (note, sizeof note,
+                   "from the X server having the button press and the first move (XTest requests, as xdotool "
+                   "sends them, on the benchmark's own connection; the round trip that delivered them: %.2f ms "
+                   "median) to the first gain frame's arrival at the device",
+                   roundTrips.empty() ? 0.0 : roundTrips[roundTrips.size() / 2]);
+    const std::string goal = "10 ms + 1 transfer";
+    if (firstDrags.toFrame.empty())
+        table.fail ("1", "drag start to first gain frame, first drag", "no drag reached the device");
+    else
+        table.add ("1", "drag start to first gain frame, first drag (heartbeat at 1 ms)", "ms", firstDrags.toFrame,
+                   goal, note);
+    if (laterDrags.toFrame.empty())
+        table.fail ("1", "drag start to first gain frame, later drags", "no drag reached the device");
+    else
+        table.add ("1", "drag start to first gain frame, later drags (heartbeat at 60 ms)", "ms", laterDrags.toFrame,
+                   goal, firstDrags.toFrame.empty() ? std::string (note) : std::string());
+
+    // The application ran as root: a lock file it created is root's, and a copy that a normal user
+    // starts later could not lock it.
+    if (!lockFileWasThere && !runningCopy())
+        ::unlink (instanceLockFile().c_str());
+}
+} // namespace zarvo::benchmark
