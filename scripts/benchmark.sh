@@ -3,8 +3,8 @@
 # KT-Q7TR, and prints each figure's minimum, median and maximum with the machine it ran on. Builds a
 # Release build of its own in build-bench/ and runs the benchmark as root (the virtual microphone
 # needs /dev/fuse and a network namespace of its own) on an X server of its own, so that nothing on
-# your desktop takes part. Takes about four minutes; options are passed on (--quick for a first
-# look, --help for the rest).
+# your desktop takes part. The run takes about three minutes once built; options are passed on
+# (--quick for a first look, --help for the rest).
 #
 # Only one copy of ZarvoQ7TR can run on a machine: the benchmark waits while another one runs.
 set -euo pipefail
