@@ -16,6 +16,7 @@
 #include "AppUnderTest.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
+#include "Wire.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +39,7 @@ using namespace zarvo::test;
 
 namespace
 {
-using Bytes = MicrophoneModel::Bytes;
-using Reports = std::vector<Bytes>;
+using namespace wire;
 using Clock = std::chrono::steady_clock;
 
 // ---- the environment of this test
@@ -57,45 +57,6 @@ int soakSetting (const char* name, int fallback)
         return fallback;
     }
     return (int)value;
-}
-
-// ---- the wire: every report as the device receives it, report id 0 first, zero-filled
-
-constexpr unsigned char microphoneGroup = 0x8C;
-constexpr unsigned char noiseGroup = 0x81;
-constexpr unsigned char reverbGroup = 0x82;
-
-Bytes report (std::initializer_list<unsigned char> bytes)
-{
-    Bytes result (bytes);
-    result.resize (257, 0);
-    return result;
-}
-
-Bytes query (unsigned char group)
-{
-    return report ({ 0x00, 0xA5, 0x5A, group, 0x00, 0x16 });
-}
-
-Bytes setFrame (unsigned char group, unsigned char parameter, int value)
-{
-    return report ({ 0x00, 0xA5, 0x5A, group, 0x03, parameter, (unsigned char)(value & 0xFF),
-                     (unsigned char)((value >> 8) & 0xFF), 0x16 });
-}
-
-const Bytes heartbeatQuery = query (0x00);
-const Bytes levelQuery = query (0x84);
-const Bytes infoQuery = report ({ 0x00, 0xA5, 0x5A, 0xFC, 0x01, 0x01, 0x16 });
-
-Reports operator+ (Reports first, const Reports& then)
-{
-    first.insert (first.end(), then.begin(), then.end());
-    return first;
-}
-
-Reports sent (const Bytes& frame)
-{
-    return { frame, query (frame[3]) };
 }
 
 // What an arrival sends, in this order: the opening's heartbeat, the state read back and each

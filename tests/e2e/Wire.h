@@ -1,0 +1,53 @@
+// The reports the application sends, as the virtual KT-Q7TR receives them (report id 0 first,
+// zero-filled to the report length), written out byte for byte for the sessions of the real app.
+#pragma once
+
+#include "MicrophoneModel.h"
+
+#include <initializer_list>
+#include <vector>
+
+namespace zarvo::test::wire
+{
+using Bytes = MicrophoneModel::Bytes;
+using Reports = std::vector<Bytes>;
+
+constexpr unsigned char microphoneGroup = 0x8C;
+constexpr unsigned char noiseGroup = 0x81;
+constexpr unsigned char reverbGroup = 0x82;
+constexpr int reportSize = 257;
+
+inline Bytes report (std::initializer_list<unsigned char> bytes)
+{
+    Bytes result (bytes);
+    result.resize (reportSize, 0);
+    return result;
+}
+
+inline Bytes query (unsigned char group)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x00, 0x16 });
+}
+
+inline Bytes setFrame (unsigned char group, unsigned char parameter, int value)
+{
+    return report ({ 0x00, 0xA5, 0x5A, group, 0x03, parameter, (unsigned char)(value & 0xFF),
+                     (unsigned char)((value >> 8) & 0xFF), 0x16 });
+}
+
+inline const Bytes heartbeatQuery = query (0x00);
+inline const Bytes levelQuery = query (0x84);
+inline const Bytes infoQuery = report ({ 0x00, 0xA5, 0x5A, 0xFC, 0x01, 0x01, 0x16 });
+
+inline Reports operator+ (Reports first, const Reports& then)
+{
+    first.insert (first.end(), then.begin(), then.end());
+    return first;
+}
+
+// A set frame as the panel sends it: the frame, then its group's query.
+inline Reports sent (const Bytes& frame)
+{
+    return { frame, query (frame[3]) };
+}
+} // namespace zarvo::test::wire
