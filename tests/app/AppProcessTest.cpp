@@ -104,16 +104,10 @@ private:
     bool finished = false;
 };
 
+// Where the window lies on the screen.
 juce::Rectangle<int> windowGeometry (const std::string& window)
 {
-    const auto info = runCommand ("xwininfo -id " + window).output;
-    const auto field = [&info] (const std::string& name)
-    {
-        std::smatch match;
-        const std::regex pattern (name + ":\\s+(-?\\d+)");
-        return std::regex_search (info, match, pattern) ? std::stoi (match[1]) : -1;
-    };
-    return { field ("Absolute upper-left X"), field ("Absolute upper-left Y"), field ("Width"), field ("Height") };
+    return zarvo::test::AppUnderTest::areaOf (window);
 }
 
 // The window's area of a screenshot of the whole screen.

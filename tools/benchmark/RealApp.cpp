@@ -7,6 +7,7 @@
 #include "Benchmark.h"
 #include "CommandFrame.h"
 #include "FakePointer.h"
+#include "InstanceLock.h"
 #include "PluggableMicrophone.h"
 
 #include <algorithm>
@@ -34,32 +35,8 @@ using Bytes = MicrophoneModel::Bytes;
 
 // ---- the single-instance lock
 
-// JUCE's single-instance lock: a write lock on this file, held by the running copy.
-std::string instanceLockFile()
-{
-    struct stat info
-    {
-    };
-    const bool varTmp = ::stat ("/var/tmp", &info) == 0 && S_ISDIR (info.st_mode);
-    return std::string (varTmp ? "/var/tmp" : "/tmp") + "/juceAppLock_ZarvoQ7TR";
-}
-
-std::optional<pid_t> runningCopy()
-{
-    const int fd = ::open (instanceLockFile().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    struct flock lock
-    {
-    };
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    std::optional<pid_t> holder;
-    if (::fcntl (fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK)
-        holder = lock.l_pid;
-    ::close (fd);
-    return holder;
-}
+using test::instanceLockFile;
+using test::runningCopy;
 
 // Waits while another copy of the application runs; false once the time is up.
 bool waitForNoOtherCopy (const Options& options)

@@ -15,6 +15,7 @@
 // and runs it with sudo.
 #include "AppUnderTest.h"
 #include "CommandFrame.h"
+#include "InstanceLock.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 
@@ -43,33 +44,8 @@ void onInterrupt (int)
     interrupted = 1;
 }
 
-// JUCE's single-instance lock: a write lock on this file, held by the running copy.
-std::string instanceLockFile()
-{
-    struct stat info
-    {
-    };
-    const bool varTmp = ::stat ("/var/tmp", &info) == 0 && S_ISDIR (info.st_mode);
-    return std::string (varTmp ? "/var/tmp" : "/tmp") + "/juceAppLock_ZarvoQ7TR";
-}
-
-// The process that holds the lock, if any.
-std::optional<pid_t> runningCopy (const std::string& lockFile)
-{
-    const int fd = ::open (lockFile.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    struct flock lock
-    {
-    };
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    std::optional<pid_t> holder;
-    if (::fcntl (fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK)
-        holder = lock.l_pid;
-    ::close (fd);
-    return holder;
-}
+using zarvo::test::instanceLockFile;
+using zarvo::test::runningCopy;
 
 void sayAnotherCopyRuns (std::optional<pid_t> holder)
 {
@@ -165,7 +141,7 @@ void closeApp (AppUnderTest& app)
 // Starts the application, obeys the commands until it ends or is told to end, and closes it.
 int runSession (PluggableMicrophone& microphone, const std::string& lockFile, const std::string& logFile)
 {
-    AppUnderTest app ({ ZARVO_APP_PATH, ZARVO_PRELOAD_PATH, microphone.controlFile(), true, logFile });
+    AppUnderTest app ({ ZARVO_APP_PATH, ZARVO_PRELOAD_PATH, microphone.controlFile(), true, logFile, false, {} });
     if (!app.findWindow (20000))
     {
         const auto exitCode = app.waitForExit (2000);

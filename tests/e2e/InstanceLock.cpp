@@ -1,0 +1,34 @@
+#include "InstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zarvo::test
+{
+std::string instanceLockFile()
+{
+    struct stat info
+    {
+    };
+    const bool varTmp = ::stat ("/var/tmp", &info) == 0 && S_ISDIR (info.st_mode);
+    return std::string (varTmp ? "/var/tmp" : "/tmp") + "/juceAppLock_ZarvoQ7TR";
+}
+
+std::optional<pid_t> runningCopy (const std::string& lockFile)
+{
+    const int fd = ::open (lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct flock lock
+    {
+    };
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    std::optional<pid_t> holder;
+    if (::fcntl (fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK)
+        holder = lock.l_pid;
+    ::close (fd);
+    return holder;
+}
+} // namespace zarvo::test
