@@ -117,6 +117,11 @@ BackgroundComponent::BackgroundComponent()
     for (auto* slider : { &gainSlider, &noiseSlider, &reverbDepthSlider, &reverbTimeSlider })
         slider->addListener (this);
 
+    // The sliders take the keyboard focus; a key listener sees an arrow before the slider does.
+    sliderKeyProxy = std::make_unique<SliderKeyListenerProxy> (this);
+    for (auto* slider : { &gainSlider, &noiseSlider, &reverbDepthSlider, &reverbTimeSlider })
+        slider->addKeyListener (sliderKeyProxy.get());
+
     buttonProxy = std::make_unique<ButtonListenrProxy> (this);
     noiseSwitch.addListener (buttonProxy.get());
     noiseSwitch.setWantsKeyboardFocus (false);

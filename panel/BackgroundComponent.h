@@ -79,6 +79,18 @@ public:
         BackgroundComponent* owner;
     };
 
+    // Steps a focused slider from the keyboard as a click does: the slider's own key handling runs
+    // inside a drag notification, so that the value before the step and the value after it are
+    // queued for the microphone, as a click's are.
+    class SliderKeyListenerProxy : public juce::KeyListener
+    {
+    public:
+        explicit SliderKeyListenerProxy (BackgroundComponent* panel) : owner (panel) {}
+        bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
+
+        BackgroundComponent* owner;
+    };
+
     // The level meter's producer: turns the input level, scaled by the gain, into the list of
     // segments to light, for its MyTimer to draw.
     class DectorTimer : public juce::Timer
@@ -205,6 +217,7 @@ public:
     std::unique_ptr<HeartbeatTimer> heartbeatTimer;
     std::unique_ptr<LabelListenrProxy> labelProxy;
     std::unique_ptr<DectorTimer> dectorTimer;
+    std::unique_ptr<SliderKeyListenerProxy> sliderKeyProxy;
 
     bool noiseOff = false;
     bool reverbOff = false;

@@ -1,7 +1,11 @@
 // The four sliders: their values in device units, their value labels, and the values they hand to
 // the command pacer through the value queues, at the start and end of a drag and every 60 ms
-// between.
+// between; and their steps from the keyboard, which queue as a click does.
 #include "BackgroundComponent.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace
 {
@@ -38,6 +42,17 @@ int noiseUnits (int v)
 int depthUnits (int v)
 {
     return v * 3;
+}
+
+// The keys a slider takes as a step of its value: an arrow without a modifier (a key press equals a
+// key code only while no modifier is down). 1 up, -1 down, 0 for any other key.
+int stepOf (const juce::KeyPress& key)
+{
+    if (key == juce::KeyPress::rightKey || key == juce::KeyPress::upKey)
+        return 1;
+    if (key == juce::KeyPress::leftKey || key == juce::KeyPress::downKey)
+        return -1;
+    return 0;
 }
 } // namespace
 
@@ -188,4 +203,40 @@ void BackgroundComponent::BackgroundTimer::timerCallback()
 
     log ("30ms");
     log ("===============================");
+}
+
+bool BackgroundComponent::SliderKeyListenerProxy::keyPressed (const juce::KeyPress& key,
+                                                              juce::Component* originatingComponent)
+{
+    auto& panel = *owner;
+    const std::pair<juce::Slider*, bool> sliders[] = {
+        { &panel.gainSlider, panel.gainDragging },
+        { &panel.noiseSlider, panel.noiseDragging },
+        { &panel.reverbDepthSlider, panel.reverbDepthDragging },
+        { &panel.reverbTimeSlider, panel.reverbTimeDragging },
+    };
+    const auto* found = std::find_if (std::begin (sliders), std::end (sliders),
+                                      [&] (const auto& entry) { return entry.first == originatingComponent; });
+    const int step = stepOf (key);
+    if (found == std::end (sliders) || step == 0)
+        return false;
+    auto& slider = *found->first;
+
+    // The no-device mask takes the mouse, and the keyboard must not slip past it: a value queued now
+    // would go out after the next arrival, over the state just read back from the microphone. The
+    // key is used up, so that the slider does not move without queueing either. (A slider of a
+    // switched-off effect needs no such care: disabling it gave its keyboard focus away.)
+    if (panel.heartbeat == -1)
+        return true;
+
+    // During a mouse drag of this slider a key moves the value as a movement of the mouse does; the
+    // drag's end queues where it ends. At either end of the range the value stays: nothing to queue.
+    const double stepped =
+        juce::jlimit (slider.getMinimum(), slider.getMaximum(), slider.getValue() + step * slider.getInterval());
+    if (found->second || stepped == slider.getValue())
+        return slider.keyPressed (key);
+
+    // The drag start queues the value before the step, the drag end the value after it.
+    const juce::Slider::ScopedDragNotification drag (slider);
+    return slider.keyPressed (key);
 }

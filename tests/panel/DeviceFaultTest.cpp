@@ -753,21 +753,13 @@ protected:
         return heldOff;
     }
 
-    // The device-change notification for the microphone, as the notification code delivers it.
-    void announce (bool removed)
-    {
-        StdoutCapture printed; // the reopening's picture of the device
-        ZarvoHid::HidDeviceChangeCallback (VirtualMicrophone::vendorId, VirtualMicrophone::productId,
-                                           microphone().path().c_str(), removed ? 1 : 0, hid);
-    }
-
     // Unplugged, announced, plugged in again and announced: the panel reopens the microphone.
     void replug()
     {
         auto* const deadHandle = hid->hidDevice;
         log().clear();
         model().clearRecord();
-        announce (true);
+        deliverDeviceChange (true);
         EXPECT_EQ (log().lines(),
                    (Lines{ "start_test!!!!!!!!!", "1===========", "65281----9----1", "HidDeviceChangeCallback:1" }));
         EXPECT_TRUE (model().transfers().empty()) << "a removal does nothing but log";
@@ -775,7 +767,7 @@ protected:
         microphone().comeBack();
         setKnownDeviceState();
         log().clear();
-        announce (false);
+        deliverDeviceChange (false);
         const auto lines = log().lines();
         EXPECT_TRUE (!lines.empty() && lines.front() == "start_test!!!!!!!!!" &&
                      lines.back() == "HidDeviceChangeCallback:0");
@@ -990,7 +982,7 @@ TEST_F (DeviceFaults, AMalformedReportDescriptorFailsTheOpenAndNothingElse)
 
         // Nothing else: once the device describes itself properly, its next arrival opens it.
         model().setReportDescriptor (good);
-        announce (false);
+        deliverDeviceChange (false);
         stopTimers();
         EXPECT_NE (hid->hidDevice, nullptr);
         EXPECT_EQ (heartbeatTick(), reportLength + 1);

@@ -121,6 +121,27 @@ void PanelTest::click (juce::Point<int> point)
     release (point);
 }
 
+bool PanelTest::focusWindow()
+{
+    auto* peer = builtPanel->getPeer();
+    if (peer == nullptr)
+        return false;
+    // The window may not be mapped yet, and until it is the server refuses it the focus.
+    for (int attempt = 0; attempt < 500 && !peer->isFocused(); ++attempt)
+    {
+        peer->grabFocus();
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    }
+    return peer->isFocused();
+}
+
+void PanelTest::pressKey (const juce::KeyPress& key)
+{
+    auto* peer = builtPanel->getPeer();
+    ASSERT_NE (peer, nullptr) << "showOnDesktop() first";
+    peer->handleKeyPress (key);
+}
+
 void PanelTest::stopTimers()
 {
     auto& p = panel();
@@ -129,6 +150,13 @@ void PanelTest::stopTimers()
     p.myTimer->stopTimer();
     p.dectorTimer->stopTimer();
     p.dectorTimer->maskTimer->stopTimer();
+}
+
+void PanelTest::deliverDeviceChange (bool removed)
+{
+    StdoutCapture printed;
+    ZarvoHid::HidDeviceChangeCallback (VirtualMicrophone::vendorId, VirtualMicrophone::productId,
+                                       microphone().path().c_str(), removed ? 1 : 0, hid);
 }
 
 void PanelTest::destroyPanel()

@@ -53,10 +53,19 @@ protected:
     void press (juce::Point<int> point);
     void release (juce::Point<int> point);
     void click (juce::Point<int> point);
+    // Gives the panel's window the X input focus, as a window manager would on a click: JUCE lets a
+    // component take the keyboard focus only while its window has it. False if it never came.
+    bool focusWindow();
+    // One key press through the window's peer, to whichever component has the keyboard focus.
+    void pressKey (const juce::KeyPress& key);
 
     // Stops every timer of the panel (heartbeat, pacer, push timer and both meter timers), so that
     // the test runs their ticks itself.
     void stopTimers();
+
+    // The KT-Q7TR's removal or arrival as the device-change notification delivers it to the panel's
+    // ZarvoHid; what a reopening prints is kept off the test's output.
+    void deliverDeviceChange (bool removed);
 
     // Destroys the panel now (its ZarvoHid and handle stay, as in the app).
     void destroyPanel();
