@@ -596,6 +596,337 @@ TEST_F (SliderTest, ThePushTimerRunsFromTheFirstDragStartToTheDragEndThatLeavesN
     EXPECT_TRUE (p.noiseDeque->empty() && p.reverbTimeDeque->empty());
 }
 
+// ---- keyboard steps
+
+namespace
+{
+const juce::KeyPress rightKey (juce::KeyPress::rightKey), leftKey (juce::KeyPress::leftKey),
+    upKey (juce::KeyPress::upKey), downKey (juce::KeyPress::downKey);
+
+int stepOf (const juce::KeyPress& key)
+{
+    return key == rightKey || key == upKey ? 1 : -1;
+}
+
+// What a slider's gesture writes: its drag start, the timer's start, its value change and its drag end.
+struct GestureLog
+{
+    std::function<std::string (int units)> started;
+    std::string timerStarted;
+    std::function<Lines (int units)> ended;
+};
+
+struct KeyRow
+{
+    const char* name;
+    juce::Slider BackgroundComponent::*slider;
+    juce::Label BackgroundComponent::*label;
+    Parameter parameter;
+    std::function<int (int)> units;
+    std::function<Lines (int)> valueLines;
+    GestureLog gesture;
+};
+
+std::vector<KeyRow> keyRows()
+{
+    const auto rows = sliderRows();
+    const auto unsignedLine = [] (std::string text)
+    { return [text] (int units) { return text + unsignedText (units); }; };
+    const std::string reverbTimer = "====Reverb_silderDragStarted: myTimer is running!";
+    return {
+        { "gain",
+          rows[0].slider,
+          rows[0].label,
+          gainParameter,
+          rows[0].units,
+          rows[0].lines,
+          { unsignedLine ("Gain_silderDragStarted: "), "Gain_silderDragStarted: myTimer is running!",
+            [] (int units) -> Lines
+            { return { "GainsliderDragEnded: " + unsignedText (units) + " This data has been processed" }; } } },
+        { "noise",
+          rows[1].slider,
+          rows[1].label,
+          noiseLevelParameter,
+          rows[1].units,
+          rows[1].lines,
+          { unsignedLine ("==Noise_silderDragStarted: "), "==Noise_silderDragStarted: myTimer is running!",
+            [] (int units) -> Lines { return { "==NoisesliderDragEnded: " + unsignedText (units) }; } } },
+        { "depth",
+          rows[2].slider,
+          rows[2].label,
+          depthParameter,
+          rows[2].units,
+          rows[2].lines,
+          { unsignedLine ("====Reverb_silderDragStarted: "), reverbTimer,
+            [] (int units) -> Lines { return { "====ReverbsliderDragEnded: " + unsignedText (units) }; } } },
+        { "time",
+          rows[3].slider,
+          rows[3].label,
+          timeParameter,
+          rows[3].units,
+          rows[3].lines,
+          { unsignedLine ("====Reverb_TimeSilderDragStarted: "), reverbTimer, [] (int) -> Lines { return {}; } } },
+    };
+}
+
+// The lines of one step from `before` to `after`: a click's, with the value change between.
+Lines stepLines (const KeyRow& row, int before, int after)
+{
+    Lines lines{ row.gesture.started (row.units (before)), row.gesture.timerStarted };
+    for (const auto& line : row.valueLines (after))
+        lines.push_back (line);
+    for (const auto& line : row.gesture.ended (row.units (after)))
+        lines.push_back (line);
+    lines.push_back (timerStopLine);
+    return lines;
+}
+
+std::vector<Parameter> sliderParametersBut (Parameter p)
+{
+    std::vector<Parameter> others;
+    for (const auto other : { gainParameter, noiseLevelParameter, depthParameter, timeParameter })
+        if (other.groupId != p.groupId || other.index != p.index)
+            others.push_back (other);
+    return others;
+}
+
+class KeyStepTest : public SliderTest
+{
+protected:
+    // The panel in its window with the X input focus, both effects on (their sliders enabled).
+    BackgroundComponent& makeFocusablePanel()
+    {
+        model().setParameter (group::noiseReduction, param::noiseOn, 1);
+        model().setParameter (group::reverb, param::reverbOn, 1);
+        auto& p = makeShownPanel();
+        EXPECT_TRUE (focusWindow()) << "the test's window never got the X input focus";
+        return p;
+    }
+
+    // A click on the slider's thumb, as a user gives it the keyboard focus; returns once the click's
+    // two values have gone out.
+    void clickToFocus (BackgroundComponent& p, juce::Slider& slider)
+    {
+        click (pointFor (slider, static_cast<int> (slider.getValue())));
+        ASSERT_TRUE (slider.hasKeyboardFocus (false)) << "the click did not give the slider the keyboard focus";
+        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    }
+};
+} // namespace
+
+TEST_F (KeyStepTest, ArrowKeysOnAFocusedSliderGoOutAsClicksDoAndTheDeviceEndsOnTheLabelsValue)
+{
+    auto& p = makeFocusablePanel();
+    const juce::KeyPress keys[] = { rightKey, upKey, upKey, leftKey, rightKey, downKey, rightKey };
+
+    for (const auto& row : keyRows())
+    {
+        SCOPED_TRACE (row.name);
+        auto& slider = p.*(row.slider);
+        clickToFocus (p, slider);
+        model().clearRecord();
+
+        int value = static_cast<int> (slider.getValue());
+        std::vector<int> expected;
+        for (const auto& key : keys)
+        {
+            const int before = value;
+            value += stepOf (key);
+            log().clear();
+            pressKey (key);
+            // Each step writes a click's lines, around the value change.
+            EXPECT_EQ (log().lines(), stepLines (row, before, value));
+            expected.push_back (row.units (before));
+            expected.push_back (row.units (value));
+        }
+        ASSERT_EQ ((p.*(row.label)).getText().toStdString(), std::to_string (value));
+        EXPECT_FALSE (p.myTimer->isTimerRunning());
+
+        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        EXPECT_EQ (valuesSent (model(), row.parameter), expected);
+        for (const auto other : sliderParametersBut (row.parameter))
+            EXPECT_EQ (valuesSent (model(), other), std::vector<int>{});
+        EXPECT_EQ (model().parameter (row.parameter.groupId, row.parameter.index), row.units (value));
+    }
+}
+
+TEST_F (KeyStepTest, OtherKeysModifiedArrowsAndArrowsAtTheEndsQueueNothing)
+{
+    auto& p = makeFocusablePanel();
+    clickToFocus (p, p.gainSlider);
+
+    struct QuietKey
+    {
+        const char* name;
+        juce::KeyPress key;
+        int value; // where the slider stands
+    };
+    const QuietKey cases[] = {
+        { "Return", juce::KeyPress (juce::KeyPress::returnKey), 50 },
+        { "a letter", juce::KeyPress ('a', {}, 'a'), 50 },
+        { "Shift+Right", juce::KeyPress (juce::KeyPress::rightKey, juce::ModifierKeys::shiftModifier, 0), 50 },
+        { "Ctrl+Left", juce::KeyPress (juce::KeyPress::leftKey, juce::ModifierKeys::ctrlModifier, 0), 50 },
+        { "Alt+Up", juce::KeyPress (juce::KeyPress::upKey, juce::ModifierKeys::altModifier, 0), 50 },
+        { "Page Up", juce::KeyPress (juce::KeyPress::pageUpKey), 50 },
+        { "Home", juce::KeyPress (juce::KeyPress::homeKey), 50 },
+        { "End", juce::KeyPress (juce::KeyPress::endKey), 50 },
+        { "Left at 0", leftKey, 0 },
+        { "Down at 0", downKey, 0 },
+        { "Right at 100", rightKey, 100 },
+        { "Up at 100", upKey, 100 },
+    };
+    model().clearRecord();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        p.gainSlider.setValue (c.value, juce::sendNotificationSync);
+        log().clear();
+
+        pressKey (c.key);
+
+        EXPECT_EQ (log().lines(), Lines{});
+        EXPECT_TRUE (queuesEmpty (p));
+        EXPECT_EQ (p.gainSlider.getValue(), c.value);
+        EXPECT_TRUE (p.gainSlider.hasKeyboardFocus (false));
+    }
+
+    // A step after them all is the first thing the device gets.
+    p.gainSlider.setValue (50, juce::sendNotificationSync);
+    pressKey (rightKey);
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    EXPECT_EQ (sliderFramesSent (model()),
+               (std::vector<SetFrame>{ setOf (gainParameter, 2048), setOf (gainParameter, 2088) }));
+}
+
+TEST_F (KeyStepTest, TabMovesTheFocusWithoutQueueingAndTheSliderItReachesStepsFromTheKeyboard)
+{
+    auto& p = makeFocusablePanel();
+    clickToFocus (p, p.gainSlider);
+    model().clearRecord();
+    log().clear();
+
+    // As far as the noise-reduction slider, past whatever else takes the focus on the way.
+    const juce::KeyPress tab (juce::KeyPress::tabKey);
+    for (int presses = 0; presses < 200 && !p.noiseSlider.hasKeyboardFocus (false); ++presses)
+        pressKey (tab);
+    ASSERT_TRUE (p.noiseSlider.hasKeyboardFocus (false)) << "Tab never reached the noise-reduction slider";
+    EXPECT_EQ (log().lines(), Lines{});
+    EXPECT_TRUE (queuesEmpty (p));
+    EXPECT_EQ (p.gainSlider.getValue(), 65);
+
+    pressKey (rightKey);
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    EXPECT_EQ (sliderFramesSent (model()),
+               (std::vector<SetFrame>{ setOf (noiseLevelParameter, -1980), setOf (noiseLevelParameter, -1890) }));
+    EXPECT_EQ (p.noiseValueLabel.getText(), "79");
+}
+
+TEST_F (KeyStepTest, AKeyDuringAMouseDragMovesTheValueAndTheDragGoesOnToQueueItsEnd)
+{
+    auto& p = makeFocusablePanel();
+    startDrag (p.gainSlider);
+    moveTo (p.gainSlider, 70);
+    ASSERT_TRUE (p.gainSlider.hasKeyboardFocus (false));
+    ASSERT_EQ (p.gainSlider.getValue(), 70);
+    log().clear();
+
+    pressKey (rightKey);
+
+    // The value moved, as by a movement of the mouse; nothing started or ended.
+    EXPECT_EQ (log().lines(), (Lines{ "gainSliderValue: 71", "gainSliderValue / 100: 0.710000" }));
+    EXPECT_EQ (p.gainSlider.getValue(), 71);
+    EXPECT_TRUE (p.gainDragging);
+    EXPECT_TRUE (p.myTimer->isTimerRunning());
+
+    endDrag (p.gainSlider);
+    EXPECT_EQ (p.gainDeque->back(), 2908);
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    const auto gains = valuesSent (model(), gainParameter);
+    ASSERT_FALSE (gains.empty());
+    EXPECT_EQ (gains.back(), 2908);
+    EXPECT_EQ (countStartingWith (log().lines(), "Gain_silderDragStarted: "), 0);
+    EXPECT_EQ (countStartingWith (log().lines(), "GainsliderDragEnded: "), 1);
+    EXPECT_EQ (model().parameter (group::microphone, param::gain), 2908);
+}
+
+TEST_F (KeyStepTest, UnderTheNoDeviceMaskKeysQueueNothingAndAfterTheArrivalTheDeviceKeepsItsState)
+{
+    auto& p = makeFocusablePanel();
+    clickToFocus (p, p.gainSlider);
+
+    microphone().vanish();
+    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
+    log().clear();
+    for (const auto& key : { rightKey, rightKey, upKey })
+        pressKey (key);
+    EXPECT_EQ (log().lines(), Lines{});
+    EXPECT_TRUE (queuesEmpty (p));
+    EXPECT_EQ (p.gainSlider.getValue(), 65);
+
+    // Back with a gain set elsewhere; the arrival reads it into the panel.
+    model().setParameter (group::microphone, param::gain, 1638); // reads back as 40
+    microphone().comeBack();
+    model().clearRecord();
+    deliverDeviceChange (false);
+    // The pacer has drained again since: a tick that found a device answering.
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat != -1 && countOf (log().lines(), "else sleep!!!!!!!") >= 2; }));
+
+    EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
+    EXPECT_EQ (model().parameter (group::microphone, param::gain), 1638);
+    EXPECT_EQ (p.gainSlider.getValue(), 40);
+}
+
+TEST_F (KeyStepTest, WhileMutedKeyStepsWaitAndAfterUnmutingGoOutOldestFirst)
+{
+    auto& p = makeFocusablePanel();
+    const auto muteCentre = p.muteButton.getBounds().getCentre();
+    click (muteCentre);
+    ASSERT_TRUE (p.muted);
+    // The mute button took the focus; the user clicks the slider again.
+    model().clearRecord();
+    click (pointFor (p.gainSlider, 65));
+    ASSERT_TRUE (p.gainSlider.hasKeyboardFocus (false));
+
+    for (const auto& key : { rightKey, rightKey, leftKey })
+        pressKey (key);
+    // Held until the pacer has ticked, muted, at least twice.
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
+    const std::deque<int> backlog{ 2662, 2662, 2662, 2703, 2703, 2744, 2744, 2703 };
+    EXPECT_EQ (*p.gainDeque, backlog);
+    EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
+
+    click (muteCentre);
+    ASSERT_FALSE (p.muted);
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    EXPECT_EQ (valuesSent (model(), gainParameter), std::vector<int> (backlog.begin(), backlog.end()));
+    EXPECT_EQ (model().parameter (group::microphone, param::gain), 2703);
+    EXPECT_EQ (p.gainValueLabel.getText(), "66");
+}
+
+TEST_F (KeyStepTest, ASliderDisabledWhenItsEffectIsSwitchedOffTakesNoKeys)
+{
+    auto& p = makeFocusablePanel();
+    clickToFocus (p, p.noiseSlider);
+
+    // The switch's left end, where no text lies: noise reduction off. The next paint disables the slider.
+    click ({ 410, 265 });
+    ASSERT_TRUE (p.noiseOff);
+    ASSERT_TRUE (pumpUntil ([&] { return !p.noiseSlider.isEnabled(); }));
+    model().clearRecord();
+    log().clear();
+
+    for (const auto& key : { rightKey, upKey, leftKey })
+        pressKey (key);
+
+    EXPECT_EQ (log().lines(), Lines{});
+    EXPECT_TRUE (queuesEmpty (p));
+    EXPECT_EQ (p.noiseSlider.getValue(), 78);
+    EXPECT_EQ (p.noiseValueLabel.getText(), "78");
+    EXPECT_EQ (p.gainSlider.getValue(), 65);
+}
+
 // ---- the periodic push
 
 TEST_F (SliderTest, APeriodicPushQueuesTheStoredValuesOfTheSlidersThatMayBeSent)
