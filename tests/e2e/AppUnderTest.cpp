@@ -471,6 +471,16 @@ void AppUnderTest::release()
     runCommand ("xdotool mouseup 1");
 }
 
+void AppUnderTest::focusWindow()
+{
+    runCommand ("xdotool windowfocus --sync " + windowId);
+}
+
+void AppUnderTest::typeKeys (const std::string& keys)
+{
+    runCommand ("xdotool key --delay " + std::to_string (holdOfAClick) + " " + keys);
+}
+
 void AppUnderTest::clickAt (const std::string& window, juce::Point<int> point)
 {
     approach (window, point);

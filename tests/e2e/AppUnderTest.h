@@ -97,6 +97,12 @@ public:
     // One move of a drag, straight to the point.
     void dragTo (juce::Point<int> panelPoint);
     void release();
+    // Gives the window the X input focus and waits until it has it (no window manager does under
+    // Xvfb; without it, key events go nowhere).
+    void focusWindow();
+    // Real key events (xdotool key names, e.g. "Right Right Left") to the window that has the focus,
+    // at a hand's pace.
+    void typeKeys (const std::string& keys);
     // Window coordinates, for the title bar.
     void moveInWindow (juce::Point<int> windowPoint);
     void clickInWindow (juce::Point<int> windowPoint);

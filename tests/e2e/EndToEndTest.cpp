@@ -460,6 +460,7 @@ public:
 
     void startsConnected();
     void dragsTheGainSlider();
+    void stepsTheGainSliderFromTheKeyboard();
     void mutesAndUnmutes();
     void switchesNoiseReductionByItsSwitch();
     void switchesReverberationByItsTexts();
@@ -588,6 +589,66 @@ void EndToEnd::dragsTheGainSlider()
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), finalUnits);
 
     expectPicture ("the gain slider where the drag left it",
+                   [this] (const juce::Image& shot) { return sliderShows (shot, gainY, gainPercent); });
+}
+
+void EndToEnd::stepsTheGainSliderFromTheKeyboard()
+{
+    // A desktop focuses the window the user clicks; under Xvfb nothing does.
+    app->focusWindow();
+    const auto isGain = [] (const Bytes& bytes) { return setValue (bytes, microphoneGroup, 2) >= 0; };
+
+    // A click on the thumb gives the slider the keyboard focus and goes out as every click does: the
+    // value before it, one each time the 60 ms push came while the button was held, and the value it
+    // leaves the thumb on (within a pixel of where it was).
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    app->click ({ sliderX (gainPercent), gainY });
+    const auto endedAt = app->waitForLine ("GainsliderDragEnded: ", logBefore, 10000, true);
+    ASSERT_TRUE (endedAt.has_value()) << "the click on the gain slider ended no drag";
+    const auto& ended = app->logLines()[*endedAt];
+    const int clickUnits = std::stoi (ended.substr (std::string ("GainsliderDragEnded: ").size()));
+    size_t clickPushes = 2;
+    for (size_t i = logBefore; i < *endedAt; ++i)
+        clickPushes += app->logLines()[i] == "~~singleQueue Put a piece of data into a Queue" ? 1 : 0;
+    waitForCountOf (reportsBefore, clickPushes, isGain);
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), clickUnits);
+    int value = -1;
+    for (int v = 0; v <= 100; ++v)
+        if (v * 4096 / 100 == clickUnits)
+            value = v;
+    ASSERT_GE (value, 1);
+    ASSERT_LE (value, 96);
+
+    // Four steps up and one down, as real key events: each goes out as a click does, the value
+    // before the step and the value after it.
+    const auto reportsBeforeKeys = reportMark();
+    const auto logBeforeKeys = app->logMark();
+    app->typeKeys ("Right Right Up Right Left");
+    std::vector<int> expected;
+    for (const int step : { 1, 1, 1, 1, -1 })
+    {
+        expected.push_back (value * 4096 / 100);
+        value += step;
+        expected.push_back (value * 4096 / 100);
+    }
+    const auto commands = waitForCountOf (reportsBeforeKeys, expected.size(), isGain);
+    std::vector<int> sent;
+    for (const auto& bytes : commands)
+        if (isGain (bytes))
+            sent.push_back (setValue (bytes, microphoneGroup, 2));
+    EXPECT_EQ (sent, expected);
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), value * 4096 / 100);
+
+    // The label says what the microphone now holds.
+    const auto labelled = [] (const std::string& line) { return line.rfind ("gainSliderValue: ", 0) == 0; };
+    std::string lastValueLine;
+    for (auto at = app->waitForLineWhere (labelled, logBeforeKeys); at.has_value();
+         at = app->waitForLineWhere (labelled, *at + 1, 0))
+        lastValueLine = app->logLines()[*at];
+    EXPECT_EQ (lastValueLine, "gainSliderValue: " + std::to_string (value));
+    gainPercent = value;
+    expectPicture ("the gain slider where the keys left it",
                    [this] (const juce::Image& shot) { return sliderShows (shot, gainY, gainPercent); });
 }
 
@@ -863,6 +924,7 @@ TEST_F (EndToEnd, ASessionDrivenAsAPersonWould)
     const std::pair<const char*, void (EndToEnd::*)()> steps[] = {
         { "start connected", &EndToEnd::startsConnected },
         { "drag the gain slider", &EndToEnd::dragsTheGainSlider },
+        { "step the gain slider from the keyboard", &EndToEnd::stepsTheGainSliderFromTheKeyboard },
         { "mute and unmute", &EndToEnd::mutesAndUnmutes },
         { "noise reduction by its switch", &EndToEnd::switchesNoiseReductionByItsSwitch },
         { "reverberation by its ON and OFF texts", &EndToEnd::switchesReverberationByItsTexts },
