@@ -554,6 +554,79 @@ TEST_F (SliderTest, ADepthDragEndingRightAfterItsLastMoveLeavesTheDeviceOnTheFin
     EXPECT_TRUE (p.reverbTimeDeque->empty());
 }
 
+TEST_F (SliderTest, AHeldDepthOrTimeDragSendsItsStoredValueEvery60MsBeforeTheRelease)
+{
+    model().setParameter (group::reverb, param::reverbOn, 1);
+    auto& p = makeShownPanel();
+    ASSERT_FALSE (p.reverbOff);
+
+    struct HeldDrag
+    {
+        const char* name;
+        juce::Slider& slider;
+        Parameter parameter;
+        std::function<int (int)> units;
+    };
+    const HeldDrag drags[] = {
+        { "depth", p.reverbDepthSlider, depthParameter, [] (int v) { return v * 3; } },
+        { "time", p.reverbTimeSlider, timeParameter, [] (int v) { return v; } },
+    };
+    for (const auto& drag : drags)
+    {
+        SCOPED_TRACE (drag.name);
+        const int start = static_cast<int> (drag.slider.getValue());
+        model().clearRecord();
+
+        startDrag (drag.slider);
+        moveTo (drag.slider, start + 5);
+        // Held still until a value besides the drag start's has reached the device.
+        ASSERT_TRUE (pumpUntil ([&] { return valuesSent (model(), drag.parameter).size() >= 2; }))
+            << "nothing but the drag start's value went out while the drag was held";
+        const auto beforeRelease = valuesSent (model(), drag.parameter);
+        endDrag (drag.slider);
+
+        EXPECT_EQ (beforeRelease[0], drag.units (start));
+        // What the push took is the value the slider was moved to.
+        for (std::size_t i = 1; i < beforeRelease.size(); ++i)
+            EXPECT_EQ (beforeRelease[i], drag.units (start + 5));
+        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        EXPECT_EQ (model().parameter (drag.parameter.groupId, drag.parameter.index), drag.units (start + 5));
+    }
+}
+
+TEST_F (SliderTest, OnceADepthOrTimeDragHasEndedADragOfAnotherSliderPushesNoDepthOrTimeValues)
+{
+    model().setParameter (group::reverb, param::reverbOn, 1);
+    auto& p = makeShownPanel();
+    ASSERT_FALSE (p.reverbOff);
+
+    for (auto* slider : { &p.reverbDepthSlider, &p.reverbTimeSlider })
+    {
+        SCOPED_TRACE (slider == &p.reverbDepthSlider ? "after a depth drag" : "after a time drag");
+        // A drag long enough for the periodic push, then its values out.
+        log().clear();
+        startDrag (*slider);
+        moveTo (*slider, static_cast<int> (slider->getValue()) + 3);
+        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+        endDrag (*slider);
+        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+
+        // The gain slider, held until the push has run three times.
+        model().clearRecord();
+        log().clear();
+        startDrag (p.gainSlider);
+        moveTo (p.gainSlider, static_cast<int> (p.gainSlider.getValue()) + 2);
+        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 3; }));
+        endDrag (p.gainSlider);
+        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+
+        EXPECT_GE (valuesSent (model(), gainParameter).size(), 5u); // start, three pushes, end
+        EXPECT_EQ (valuesSent (model(), depthParameter), std::vector<int>{});
+        EXPECT_EQ (valuesSent (model(), timeParameter), std::vector<int>{});
+        EXPECT_EQ (countStartingWith (log().lines(), "important !!!!~~reverbDequeValue"), 0);
+    }
+}
+
 TEST_F (SliderTest, ThePushTimerRunsFromTheFirstDragStartToTheDragEndThatLeavesNoSliderDragged)
 {
     // Two drags overlapping, as no single pointer can make them.
@@ -1030,6 +1103,54 @@ TEST_F (SliderTest, ATickDrainsWhileTheHeartbeatAnswersOrHasNotRunAndOtherwiseWr
         EXPECT_EQ (*p.reverbDepthDeque, std::deque<int>{ 60 });
         EXPECT_EQ (*p.reverbTimeDeque, std::deque<int>{ 70 });
     }
+}
+
+TEST_F (SliderTest, EverySenderRestartsTheHeartbeatAt60MsAlsoWhenItsTransferFailed)
+{
+    auto& p = makePanel();
+    stopTimers();
+    p.depthSendEnabled = true;
+    p.timeSendEnabled = true;
+
+    struct Sender
+    {
+        const char* name;
+        std::deque<int>* queue;
+        Parameter parameter;
+        int value;
+    };
+    const Sender senders[] = {
+        { "gain", p.gainDeque, gainParameter, 2662 },
+        { "noise-reduction level", p.noiseDeque, noiseLevelParameter, -1980 },
+        { "reverberation depth", p.reverbDepthDeque, depthParameter, 60 },
+        { "reverberation time", p.reverbTimeDeque, timeParameter, 70 },
+    };
+    for (const auto& sender : senders)
+        for (const int heartbeatBefore : { 0, 1 }) // stopped, or back to back as after construction
+            for (const bool transferFails : { false, true })
+            {
+                SCOPED_TRACE (std::string (sender.name) + ", heartbeat " +
+                              (heartbeatBefore == 0 ? "stopped" : "at 1 ms") +
+                              (transferFails ? ", the frame's transfer fails" : ""));
+                emptyQueues (p);
+                sender.queue->push_back (sender.value);
+                if (heartbeatBefore == 0)
+                    p.heartbeatTimer->stopTimer();
+                else
+                    p.heartbeatTimer->startTimer (heartbeatBefore);
+                model().clearRecord();
+                if (transferFails)
+                    model().failTransfer (1, EIO);
+
+                p.zarvoTimer->timerCallback();
+
+                EXPECT_TRUE (sender.queue->empty());
+                EXPECT_EQ (sliderFramesSent (model()),
+                           transferFails ? std::vector<SetFrame>{}
+                                         : std::vector<SetFrame>{ setOf (sender.parameter, sender.value) });
+                EXPECT_TRUE (p.heartbeatTimer->isTimerRunning());
+                EXPECT_EQ (p.heartbeatTimer->getTimerInterval(), 60);
+            }
 }
 
 TEST_F (SliderTest, AGainValueAndANoiseLevelQueuedTogetherGoOutInOneTickGainFirst)
