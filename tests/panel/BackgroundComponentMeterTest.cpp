@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
@@ -428,19 +429,53 @@ TEST_F (MeterTest, WhileTheHeartbeatFailsThePictureStands)
     }
 }
 
-// The segment's own colour where it is lit, the white cover where it is dark, at the middle of each
-// bar of the painted panel.
+// The painted meter, pixel by pixel: each bar's whole 6 x 28 pixels in the segment's own colour
+// where it is lit and in the cover's white where it is dark, and nothing of the meter in the
+// columns and rows about the bar (the panel draws no background: they stay transparent).
 void expectPaintedMeter (BackgroundComponent& panel, int litCount)
 {
     const auto snapshot = panel.createComponentSnapshot (panel.getLocalBounds(), true, 1.0f);
     const juce::Colour green (30, 255, 0), orange (255, 143, 31), red (255, 0, 0), white (255, 255, 255);
     for (int i = 0; i < segmentCount; ++i)
     {
+        SCOPED_TRACE ("segment " + std::to_string (i) + (i < litCount ? ", lit" : ", dark"));
         const auto expected = i >= litCount ? white : (i < 18 ? green : (i < 22 ? orange : red));
-        const auto pixel = snapshot.getPixelAt (108 + 19 * i + 3, 90 + 14);
-        EXPECT_NEAR (pixel.getRed(), expected.getRed(), 2) << "segment " << i;
-        EXPECT_NEAR (pixel.getGreen(), expected.getGreen(), 2) << "segment " << i;
-        EXPECT_NEAR (pixel.getBlue(), expected.getBlue(), 2) << "segment " << i;
+        const juce::Rectangle<int> bar (108 + 19 * i, 90, 6, 28);
+        int wrong = 0;
+        for (int y = bar.getY() - 1; y <= bar.getBottom(); ++y)
+            for (int x = bar.getX() - 1; x <= bar.getRight(); ++x)
+            {
+                const auto pixel = snapshot.getPixelAt (x, y);
+                const bool inBar = bar.contains (x, y);
+                const bool ok = inBar
+                                    ? (std::abs (pixel.getRed() - expected.getRed()) <= 2 &&
+                                       std::abs (pixel.getGreen() - expected.getGreen()) <= 2 &&
+                                       std::abs (pixel.getBlue() - expected.getBlue()) <= 2 && pixel.getAlpha() == 255)
+                                    : pixel.getAlpha() == 0;
+                if (!ok && ++wrong <= 4)
+                    ADD_FAILURE() << (inBar ? "in the bar" : "beside the bar") << " at (" << x << ", " << y
+                                  << "): " << pixel.toDisplayString (true);
+            }
+        EXPECT_EQ (wrong, 0);
+    }
+}
+
+// Each segment shows exactly its bar: the 7-pixel-wide cover, drawn unscaled in a button of the
+// bar's size, covers the bar's top and bottom rows too, and nothing right of it.
+TEST_F (MeterTest, ADarkSegmentIsWhiteOverExactlyItsBarAndALitOneIsItsOwnColour)
+{
+    struct Picture
+    {
+        unsigned int level;
+        int litCount;
+    };
+    // At full gain: every segment dark, every colour lit with an orange and the reds dark, all lit.
+    for (const auto& picture : { Picture{ 2318, 0 }, Picture{ 26028, 21 }, Picture{ 65535, segmentCount } })
+    {
+        SCOPED_TRACE ("level " + std::to_string (picture.level));
+        draw (100, picture.level);
+        ASSERT_EQ (pictureOf (panel()), lit (picture.litCount));
+        expectPaintedMeter (panel(), picture.litCount);
     }
 }
 
