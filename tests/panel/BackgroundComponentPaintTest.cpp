@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
@@ -911,6 +912,130 @@ TEST_F (PanelPaintTest, EveryImageButtonGetsItsPicturesFromTheImageCache)
     auto& catcher = static_cast<juce::Component&> (p.clickCatcher);
     EXPECT_TRUE (catcher.hitTest (500, 500));
     EXPECT_FALSE (catcher.hitTest (0, 0));
+}
+
+// The icons whose pictures are not their buttons' size: each picture is scaled into its button, and
+// no paint resizes the button to the picture.
+TEST_F (PanelPaintTest, IconsWhosePicturesDifferInSizeFromTheirButtonsKeepTheirBoundsThroughThePaints)
+{
+    struct Icon
+    {
+        const char* name;
+        juce::ImageButton BackgroundComponent::*button;
+        juce::Image picture;
+        Bounds bounds;
+    };
+    const Icon icons[] = {
+        { "noiseIcon1", &BackgroundComponent::noiseIcon1, ZARVO_IMAGE (noise_reduction01), { 40, 296, 20, 18 } },
+        { "noiseIcon2", &BackgroundComponent::noiseIcon2, ZARVO_IMAGE (noise_reduction02), { 56, 298, 14, 15 } },
+        { "noiseIcon3", &BackgroundComponent::noiseIcon3, ZARVO_IMAGE (noise_reduction03), { 69, 307, 18, 2 } },
+        { "reverbDepthIcon", &BackgroundComponent::reverbDepthIcon, ZARVO_IMAGE (reverb_depth), { 51, 424, 26, 19 } },
+        { "reverbTimeIcon2", &BackgroundComponent::reverbTimeIcon2, ZARVO_IMAGE (reverb_time02), { 45, 495, 20, 15 } },
+        { "reverbTimeIcon3", &BackgroundComponent::reverbTimeIcon3, ZARVO_IMAGE (reverb_time03), { 63, 495, 20, 15 } },
+    };
+
+    auto& p = makeShownPanel();
+    for (int paint = 1; paint <= 3; ++paint)
+    {
+        paintOnce();
+        for (const auto& icon : icons)
+        {
+            SCOPED_TRACE (std::string (icon.name) + ", paint " + std::to_string (paint));
+            ASSERT_NE (icon.picture.getBounds(), icon.bounds.withZeroOrigin()) << "a picture of another size";
+            EXPECT_EQ ((p.*icon.button).getNormalImage(), icon.picture);
+            EXPECT_EQ ((p.*icon.button).getBounds().toString(), icon.bounds.toString());
+        }
+    }
+}
+
+// The largest difference of any channel at any pixel, premultiplied, so that fully transparent
+// pixels compare equal whatever colour they carry.
+int largestDifference (const juce::Image& one, const juce::Image& other)
+{
+    if (one.getBounds() != other.getBounds())
+        return 255;
+    int largest = 0;
+    for (int y = 0; y < one.getHeight(); ++y)
+        for (int x = 0; x < one.getWidth(); ++x)
+        {
+            const auto a = one.getPixelAt (x, y).getPixelARGB(), b = other.getPixelAt (x, y).getPixelARGB();
+            for (const auto& [p, q] : { std::pair<int, int>{ a.getAlpha(), b.getAlpha() },
+                                        { a.getRed(), b.getRed() },
+                                        { a.getGreen(), b.getGreen() },
+                                        { a.getBlue(), b.getBlue() } })
+                largest = std::max (largest, std::abs (p - q));
+        }
+    return largest;
+}
+
+// The picture drawn into an empty image of the given size with its proportions kept, as large as
+// fits and centred; and, since a button draws its picture at whole pixels, the same moved to the
+// whole pixel before or after that centre, across and down.
+std::vector<juce::Image> drawnWithProportionsKept (const juce::Image& picture, juce::Rectangle<int> area)
+{
+    std::vector<juce::Image> drawings;
+    const auto fitted = juce::RectanglePlacement (juce::RectanglePlacement::centred)
+                            .appliedTo (picture.getBounds().toFloat(), area.toFloat());
+    auto placesNear = [] (float centred)
+    {
+        std::vector<float> places{ centred };
+        for (const float whole : { std::floor (centred), std::ceil (centred) })
+            if (whole != centred)
+                places.push_back (whole);
+        return places;
+    };
+    for (const float x : placesNear (fitted.getX()))
+        for (const float y : placesNear (fitted.getY()))
+        {
+            juce::Image drawing (juce::Image::ARGB, area.getWidth(), area.getHeight(), true);
+            juce::Graphics (drawing).drawImage (picture, fitted.withPosition (x, y));
+            drawings.push_back (drawing);
+        }
+    return drawings;
+}
+
+// Each link button draws its picture within its place with the proportions kept: its snapshot
+// matches the picture drawn so into an image of the button's size. Stretched to the place, the
+// Bilibili lettering would fill 30 rows instead of 18 and the Twitter bird 20 instead of 18; drawn
+// at their own size, both would stick out of their places.
+TEST_F (PanelPaintTest, TheLinkButtonsDrawTheirPicturesWithinTheirPlacesWithTheProportionsKept)
+{
+    struct Link
+    {
+        const char* name;
+        int languageId;
+        MyImageButton BackgroundComponent::*button;
+        juce::Image picture;
+    };
+    const Link links[] = {
+        { "bilibiliButton", 1, &BackgroundComponent::bilibiliButton, ZARVO_IMAGE (bilibili) },
+        { "xiaohongshuButton", 1, &BackgroundComponent::xiaohongshuButton, ZARVO_IMAGE (Booklittle01) },
+        { "douyinButton", 1, &BackgroundComponent::douyinButton, ZARVO_IMAGE (tiktok) },
+        { "instagramButton", 2, &BackgroundComponent::instagramButton, ZARVO_IMAGE (ins01) },
+        { "twitterButton", 2, &BackgroundComponent::twitterButton, ZARVO_IMAGE (twitter01) },
+        { "facebookButton", 2, &BackgroundComponent::facebookButton, ZARVO_IMAGE (facebook01) },
+    };
+    // Resampled at a slightly other position, a picture's edges differ by some twenty levels; a
+    // stretched or unscaled picture differs by more than a hundred.
+    constexpr int tolerance = 32;
+
+    auto& p = makeShownPanel();
+    for (const auto& link : links)
+    {
+        SCOPED_TRACE (link.name);
+        selectLanguage (link.languageId);
+        paintOnce();
+        auto& button = p.*link.button;
+        ASSERT_TRUE (button.isShowing());
+        ASSERT_FALSE (button.isOver()) << "the normal picture";
+
+        const auto shot = button.createComponentSnapshot (button.getLocalBounds(), true, 1.0f);
+        int closest = 255;
+        for (const auto& drawing : drawnWithProportionsKept (link.picture, button.getLocalBounds()))
+            closest = std::min (closest, largestDifference (shot, drawing));
+        EXPECT_LE (closest, tolerance) << "picture " << link.picture.getWidth() << " x " << link.picture.getHeight()
+                                       << " in " << button.getBounds().toString();
+    }
 }
 
 // Link clicks on the panel while a recording `xdg-open` stands in for the browser.
