@@ -89,6 +89,10 @@ TEST (MicrophoneModel, RepliesDecodeToTheDeviceState)
     EXPECT_EQ (reply::deviceInfo (ask (model, infoQuery)).text(), "Q7TR V1.2.0");
     model.setDeviceInfo ("AB12", "2.0.01");
     EXPECT_EQ (reply::deviceInfo (ask (model, infoQuery)).text(), "AB12 2.0.01");
+    model.setDeviceInfo ("AB12", "2.0.01", '\0');
+    const auto info = reply::deviceInfo (ask (model, infoQuery));
+    EXPECT_EQ (info.bytes[4], 0);
+    EXPECT_EQ (std::string (info.bytes.begin() + 5, info.bytes.begin() + 11), "2.0.01");
 }
 
 TEST (MicrophoneModel, InjectedFailuresHitTheCountedTransferOnly)
@@ -121,6 +125,12 @@ TEST (MicrophoneModel, AHandleFromBeforeVanishingStaysDead)
     model.vanish();
     EXPECT_FALSE (model.present());
     EXPECT_EQ (model.sendInputReport (before, reportLength).result, -ENODEV);
+    ReportBuffer frame;
+    buildQueryFrame (frame, group::heartbeat);
+    EXPECT_EQ (model.receiveOutputReport (before, frame.data(), reportLength).result, -ENODEV);
+    EXPECT_TRUE (model.receivedReports().empty());
+    EXPECT_EQ (model.refusedReports(),
+               (std::vector<MicrophoneModel::Bytes>{ { frame.begin(), frame.begin() + reportLength } }));
 
     model.comeBack();
     EXPECT_FALSE (model.reachable (before));
@@ -128,4 +138,6 @@ TEST (MicrophoneModel, AHandleFromBeforeVanishingStaysDead)
     EXPECT_TRUE (model.reachable (model.openGeneration()));
     EXPECT_EQ (model.sendInputReport (model.openGeneration(), reportLength).result, reportLength);
     EXPECT_EQ (model.transfers().size(), 1u); // dead handles never reach the device
+    model.clearRecord();
+    EXPECT_TRUE (model.refusedReports().empty());
 }

@@ -48,11 +48,12 @@ void MicrophoneModel::setInputLevel (unsigned int level)
     inputLevel = level;
 }
 
-void MicrophoneModel::setDeviceInfo (const std::string& model, const std::string& firmware)
+void MicrophoneModel::setDeviceInfo (const std::string& model, const std::string& firmware, unsigned char separator)
 {
     std::lock_guard<std::mutex> guard (lock);
     infoModel = model;
     infoFirmware = firmware;
+    infoSeparator = separator;
 }
 
 MicrophoneModel::Bytes MicrophoneModel::defaultReportDescriptor()
@@ -198,6 +199,12 @@ std::vector<MicrophoneModel::Bytes> MicrophoneModel::receivedReports() const
     return received;
 }
 
+std::vector<MicrophoneModel::Bytes> MicrophoneModel::refusedReports() const
+{
+    std::lock_guard<std::mutex> guard (lock);
+    return refused;
+}
+
 std::vector<MicrophoneModel::Transfer> MicrophoneModel::transfers() const
 {
     std::lock_guard<std::mutex> guard (lock);
@@ -208,6 +215,7 @@ void MicrophoneModel::clearRecord()
 {
     std::lock_guard<std::mutex> guard (lock);
     received.clear();
+    refused.clear();
     log.clear();
 }
 
@@ -243,9 +251,14 @@ MicrophoneModel::Answer MicrophoneModel::receiveOutputReport (unsigned long long
 {
     const auto receivedAt = std::chrono::steady_clock::now();
     std::lock_guard<std::mutex> guard (lock);
-    vanishIfDue();
+    // A handle of an earlier plug-in is refused before anything is counted.
+    if (isPresent && handleGeneration == generation)
+        vanishIfDue();
     if (!isPresent || handleGeneration != generation)
+    {
+        refused.emplace_back (data, data + length);
         return { -ENODEV, {}, {} };
+    }
 
     Injected failure;
     Answer answer;
@@ -331,7 +344,7 @@ void MicrophoneModel::answerFrame (const Bytes& frame)
         reply[4] = DeviceInfo::size;
         for (std::size_t i = 0; i < 4; ++i)
             reply[6 + i] = i < infoModel.size() ? static_cast<unsigned char> (infoModel[i]) : 0;
-        reply[6 + 4] = ' ';
+        reply[6 + 4] = infoSeparator;
         for (std::size_t i = 0; i < 6; ++i)
             reply[11 + i] = i < infoFirmware.size() ? static_cast<unsigned char> (infoFirmware[i]) : 0;
         reply[6 + DeviceInfo::size] = endMarker;

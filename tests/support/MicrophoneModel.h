@@ -28,8 +28,9 @@ public:
     void setParameter (unsigned char groupId, unsigned char index, int value);
     // The value of the 0x84 reply's bytes 8 and 9.
     void setInputLevel (unsigned int level);
-    // model: 4 characters, firmware: 6 characters (longer texts are cut, shorter ones padded with 0).
-    void setDeviceInfo (const std::string& model, const std::string& firmware);
+    // model: 4 characters, firmware: 6 characters (longer texts are cut, shorter ones padded with 0),
+    // with the separator byte between them.
+    void setDeviceInfo (const std::string& model, const std::string& firmware, unsigned char separator = ' ');
 
     // 256-byte input and output reports without report ids: lengths of 257 and 257.
     static Bytes defaultReportDescriptor();
@@ -84,6 +85,9 @@ public:
     // Every output report the device received, byte for byte, in order. Failed and empty transfers
     // did not reach it and are not among them.
     std::vector<Bytes> receivedReports() const;
+    // Every output report that was refused with ENODEV because the device was unplugged or the
+    // handle belongs to an earlier plug-in, byte for byte, in order: what a stale handle still sends.
+    std::vector<Bytes> refusedReports() const;
     // Every report transfer that reached the device, in order, failures included.
     std::vector<Transfer> transfers() const;
     void clearRecord();
@@ -127,6 +131,7 @@ private:
     unsigned int inputLevel = 0;
     std::string infoModel = "Q7TR";
     std::string infoFirmware = "V1.2.0";
+    unsigned char infoSeparator = ' ';
     Bytes descriptor;
     int descriptorErrno = 0;
 
@@ -140,6 +145,7 @@ private:
 
     Bytes currentReply; // the reply to the last query; every input report carries it
     std::vector<Bytes> received;
+    std::vector<Bytes> refused;
     std::vector<Transfer> log;
 };
 } // namespace zarvo::test
