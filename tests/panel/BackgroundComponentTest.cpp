@@ -270,6 +270,37 @@ bool contains (const std::vector<std::string>& texts, const std::string& text)
     return std::find (texts.begin(), texts.end(), text) != texts.end();
 }
 
+// The model and firmware texts the information panel shows: its labels at the value places of the
+// first language.
+Lines shownInformation (BackgroundComponent& panel)
+{
+    Lines texts;
+    for (const juce::Rectangle<int> place : { juce::Rectangle<int> (110, 100, 200, 24), { 110, 130, 200, 24 } })
+        for (auto* child : panel.infoPanel.getChildren())
+            if (auto* label = dynamic_cast<juce::Label*> (child); label != nullptr && label->getBounds() == place)
+                texts.push_back (label->getText().toStdString());
+    return texts;
+}
+
+// What an arrival leaves, whether the opening succeeded or not: the controls synchronised (every
+// switch on or every switch off), the information shown, the pacer restarted at 10 ms and the
+// heartbeat at 60 ms.
+void expectArrived (BackgroundComponent& panel, const std::vector<int>& sliders, bool switchesOn, const Lines& shown)
+{
+    EXPECT_EQ (sliderValues (panel), sliders);
+    expectSwitches (panel, switchesOn, switchesOn, switchesOn);
+    EXPECT_EQ (shownInformation (panel), shown);
+    EXPECT_EQ (panel.zarvoTimer->getTimerInterval(), 10);
+    EXPECT_EQ (panel.heartbeatTimer->getTimerInterval(), 60);
+}
+
+// One paint of the whole panel, as a repaint of its window makes it; whether the mask covers it then.
+bool paintedMasked (BackgroundComponent& panel)
+{
+    panel.createComponentSnapshot (panel.getLocalBounds());
+    return panel.noDeviceMask.getParentComponent() == &panel && panel.noDeviceMask.isVisible();
+}
+
 // A member of the panel, by name, for tables.
 struct Part
 {
@@ -1065,6 +1096,152 @@ TEST_F (PanelWithUdev, WithoutDeviceAtStartALaterArrivalBringsThePanelUp)
     EXPECT_TRUE (contains (texts, "V1.2.0"));
     EXPECT_EQ (panel.zarvoTimer->getTimerInterval(), 10);
     EXPECT_EQ (panel.heartbeatTimer->getTimerInterval(), 60);
+}
+
+TEST_F (PanelTest, ArrivalShowsExactlyTheNewInformationUpToItsFirstZeroByte)
+{
+    struct Case
+    {
+        const char* name;
+        std::string model;
+        unsigned char separator;
+        std::string firmware;
+        std::string bytesLine; // what readDeviceInfo logs
+        Lines shown;
+    };
+    const Case cases[] = {
+        { "a shorter firmware after a longer one",
+          "Q7TR",
+          ' ',
+          "V1.3",
+          "81 55 84 82 32 86 49 46 51 0 0 0 ",
+          { "Q7TR", "V1.3" } },
+        { "a zero inside the model leaves the model short and the firmware empty",
+          std::string ("Q7\0X", 4),
+          ' ',
+          "V2.0.1",
+          "81 55 0 88 32 86 50 46 48 46 49 0 ",
+          { "Q7", "" } },
+        { "a zero at the separator leaves the firmware empty",
+          "Q7TX",
+          '\0',
+          "V2.0.1",
+          "81 55 84 88 0 86 50 46 48 46 49 0 ",
+          { "Q7TX", "" } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        destroyPanel();
+        model().setDeviceInfo ("Q7TR", "V1.2.0");
+        auto& panel = makePanel();
+        ASSERT_EQ (shownInformation (panel), (Lines{ "Q7TR", "V1.2.0" }));
+        stopTimers();
+
+        model().setDeviceInfo (c.model, c.firmware, c.separator);
+        log().clear();
+        deliverDeviceChange (false);
+
+        const auto lines = log().lines();
+        const auto first = std::find (lines.begin(), lines.end(), "ZarvoHid=============================");
+        ASSERT_GE (std::distance (first, lines.end()), 7) << "no information read";
+        EXPECT_EQ (Lines (first, first + 7), deviceInfoLines (c.bytesLine, c.shown[0], c.shown[1]));
+        EXPECT_EQ (shownInformation (panel), c.shown);
+    }
+}
+
+TEST_F (PanelTest, AnArrivalWhoseOpeningFailsRunsTheRestAndTheNextOneBringsThePanelUp)
+{
+    struct Case
+    {
+        const char* name;
+        bool handleHeld;
+        Lines senderLines;      // the synchronisation's three toggles
+        Reports sentOnTheStale; // what the remaining steps send on the handle held, in order
+    };
+    const Case cases[] = {
+        { "no handle was ever held",
+          false,
+          { "unable to open device ", "unable to open device ", "unable to open device " },
+          {} },
+        { "the removed device's handle is still held",
+          true,
+          { "close Mic Noise Suppressor success", "sendMessage NoiseSlider success",
+            "sendMessage ReverbSlider success" },
+          join ({ statusQueries,
+                  { muteFrame (false), micQuery, noiseFrame (false), noiseQuery, reverbFrame (false), reverbQuery,
+                    startupFrame, micQuery, infoQuery } }) },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        destroyPanel();
+        apply (model(), {});
+        model().setDeviceInfo ("Q7TR", "V1.2.0");
+        // Unplugged before the panel is built, or after it has opened the microphone.
+        microphone().comeBack();
+        if (!c.handleHeld)
+            microphone().vanish();
+        auto& panel = makePanel();
+        microphone().vanish();
+        auto* const heldHandle = hid->hidDevice;
+        ASSERT_EQ (heldHandle != nullptr, c.handleHeld);
+        stopTimers();
+        panel.heartbeatTimer->timerCallback();
+        ASSERT_EQ (panel.heartbeat, -1);
+        ASSERT_TRUE (paintedMasked (panel));
+
+        // Controls away from what a synchronisation without device gives.
+        for (auto* slider :
+             { &panel.gainSlider, &panel.noiseSlider, &panel.reverbDepthSlider, &panel.reverbTimeSlider })
+            slider->setValue (50, juce::dontSendNotification);
+        panel.toggleMute();
+        panel.toggleNoiseReduction();
+        panel.toggleReverb();
+        expectSwitches (panel, true, true, true);
+
+        // An arrival while the microphone cannot be opened.
+        stopTimers();
+        model().clearRecord();
+        log().clear();
+        deliverDeviceChange (false);
+
+        EXPECT_EQ (log().lines(), joinLines ({ { "start_test!!!!!!!!!", "0===========" },
+                                               openingLines (false),
+                                               { "0 0 1 100 0 0 0 0 " },
+                                               c.senderLines,
+                                               deviceInfoLines ("0 0 0 0 0 0 0 0 0 0 0 0 ", "", ""),
+                                               { "65281----9----0", "HidDeviceChangeCallback:0" } }));
+        EXPECT_EQ (hexOf (model().refusedReports()), hexOf (c.sentOnTheStale));
+        EXPECT_TRUE (model().transfers().empty());
+        EXPECT_EQ (hid->hidDevice, heldHandle);
+        expectArrived (panel, { 1, 100, 0, 0 }, false, { "", "" });
+
+        stopTimers();
+        panel.heartbeatTimer->timerCallback();
+        EXPECT_EQ (panel.heartbeat, -1);
+        EXPECT_TRUE (paintedMasked (panel));
+
+        // The microphone is back, changed; its arrival brings the panel up.
+        apply (model(), { 1, 1024, -4500, 150, 1, 1, 33 });
+        model().setDeviceInfo ("Q7TX", "V2.0.1");
+        microphone().comeBack();
+        log().clear();
+        deliverDeviceChange (false);
+
+        ASSERT_NE (hid->hidDevice, nullptr);
+        EXPECT_NE (hid->hidDevice, heldHandle);
+        expectArrived (panel, { 26, 50, 50, 33 }, true, { "Q7TX", "V2.0.1" });
+
+        // The mask stays until the next heartbeat, which reaches the microphone and lifts it.
+        stopTimers();
+        EXPECT_TRUE (paintedMasked (panel));
+        panel.heartbeatTimer->timerCallback();
+        EXPECT_EQ (panel.heartbeat, reportLength + 1);
+        EXPECT_FALSE (paintedMasked (panel));
+    }
 }
 
 // ---- destruction
