@@ -1,5 +1,6 @@
 #include "ZarvoQ7TRApplication.h"
 
+#include "DebuggerOutput.h"
 #include "DefaultSansSerif.h"
 #include "MainWindow.h"
 
@@ -27,6 +28,8 @@ bool ZarvoQ7TRApplication::moreThanOneInstanceAllowed()
 
 void ZarvoQ7TRApplication::initialise (const juce::String&)
 {
+    // Before the window exists: the control panel's constructor writes the first diagnostic lines.
+    zarvo::startDebuggerOutput();
     zarvo::setSimHeiAsDefaultSansSerif (juce::Desktop::getInstance().getDefaultLookAndFeel());
     mainWindow = std::make_unique<MainWindow> (getApplicationName());
 }
