@@ -98,6 +98,7 @@ struct AppUnderTest::Drain
     int writeFd = -1; // the app's end, closed here once the app holds it
     std::function<bool (const std::string&)> keepLine;
     std::atomic<bool> stopping{ false };
+    std::atomic<bool> ended{ false }; // every writer has gone and everything is read
     std::atomic<unsigned long long> lines{ 0 };
     std::atomic<unsigned long long> bytes{ 0 };
     mutable std::mutex lock;
@@ -136,7 +137,10 @@ struct AppUnderTest::Drain
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
-                return; // every writer has gone
+            {
+                ended = n == 0 || errno == EIO; // a terminal's master reads EIO once the other side has closed
+                return;                         // every writer has gone
+            }
             bytes += (unsigned long long)n;
             partial.append (chunk.data(), (size_t)n);
             size_t start = 0;
@@ -173,6 +177,12 @@ void AppUnderTest::startDrain (const Launch& launch)
 {
     drain = std::make_unique<Drain>();
     drain->keepLine = launch.keepLine;
+    if (launch.drainFrom >= 0)
+    {
+        drain->readFd = launch.drainFrom;
+        drain->writeFd = launch.errorDescriptor;
+        return;
+    }
     int ends[2];
     if (::pipe2 (ends, O_CLOEXEC) != 0)
         return;
@@ -207,13 +217,23 @@ AppUnderTest::AppUnderTest (const Launch& launch)
     const std::string outPath = outFile.getFullPathName().toStdString();
     const std::string errPath = errFile.getFullPathName().toStdString();
     std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry)
+    const auto replaced = [&launch] (const std::string& variable)
     {
-        const std::string variable (*entry);
-        if (variable.rfind ("LD_PRELOAD=", 0) != 0 && variable.rfind ("ZARVO_E2E_ENUMERATION=", 0) != 0)
-            environment.push_back (variable);
-    }
+        const auto name = variable.substr (0, variable.find ('='));
+        if (name == "LD_PRELOAD" || name == "ZARVO_E2E_ENUMERATION")
+            return true;
+        for (const auto& change : launch.environment)
+            if (change.first == name)
+                return true;
+        return false;
+    };
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (!replaced (*entry))
+            environment.emplace_back (*entry);
     environment.push_back ("ZARVO_E2E_ENUMERATION=" + launch.enumerationControl);
+    for (const auto& [name, value] : launch.environment)
+        if (value)
+            environment.push_back (name + "=" + *value);
     std::vector<char*> envp;
     for (auto& variable : environment)
         envp.push_back (variable.data());
@@ -231,13 +251,13 @@ AppUnderTest::AppUnderTest (const Launch& launch)
 
     if (launch.drainLog)
         startDrain (launch);
-    const int errPipe = drain != nullptr ? drain->writeFd : -1;
+    const int errorFd = drain != nullptr ? drain->writeFd : launch.errorDescriptor;
 
     pid = ::fork();
     if (pid == 0)
     {
         const int out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = launch.drainLog ? errPipe : ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        const int err = errorFd >= 0 ? errorFd : ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int null = ::open ("/dev/null", O_RDONLY);
         ::dup2 (null, 0);
         ::dup2 (out, 1);
@@ -252,6 +272,10 @@ AppUnderTest::AppUnderTest (const Launch& launch)
         ::close (drain->writeFd);
         drain->writeFd = -1;
         drain->reader = std::thread ([this] { drain->read(); });
+    }
+    else if (drain == nullptr && launch.errorDescriptor >= 0)
+    {
+        ::close (launch.errorDescriptor);
     }
 }
 
@@ -365,6 +389,18 @@ AppUnderTest::LogCounts AppUnderTest::logCounts() const
     if (drain == nullptr)
         return {};
     return { drain->lines.load(), drain->bytes.load() };
+}
+
+bool AppUnderTest::waitForEndOfLog (int timeoutMs)
+{
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    while (drain == nullptr || !drain->ended)
+    {
+        if (drain == nullptr || juce::Time::getMillisecondCounter() >= end)
+            return false;
+        pause (pollInterval);
+    }
+    return true;
 }
 
 std::vector<std::string> AppUnderTest::recentLines() const

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace zarvo::test
@@ -40,6 +41,12 @@ public:
         // and errorFile() are then not used.
         bool drainLog = false;
         std::function<bool (const std::string&)> keepLine;
+        // Standard error is this descriptor instead (a socket, pipe or terminal the test made), and
+        // with drainLog the drain reads the other end, drainFrom. The harness takes both over.
+        int errorDescriptor = -1;
+        int drainFrom = -1;
+        // Variables set (with a value) or removed (without one) in the app's environment.
+        std::vector<std::pair<std::string, std::optional<std::string>>> environment;
     };
 
     explicit AppUnderTest (const Launch& launch);
@@ -80,6 +87,9 @@ public:
     };
     LogCounts logCounts() const;
     std::vector<std::string> recentLines() const;
+    // With drainLog: waits until every writer of standard error has closed it and all it wrote has
+    // been read; false once the time is up.
+    bool waitForEndOfLog (int timeoutMs);
     // Standard output so far.
     std::string printed() const;
     // Waits until standard output holds `text`.

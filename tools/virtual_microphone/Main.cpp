@@ -141,7 +141,13 @@ void closeApp (AppUnderTest& app)
 // Starts the application, obeys the commands until it ends or is told to end, and closes it.
 int runSession (PluggableMicrophone& microphone, const std::string& lockFile, const std::string& logFile)
 {
-    AppUnderTest app ({ ZARVO_APP_PATH, ZARVO_PRELOAD_PATH, microphone.controlFile(), true, logFile, false, {} });
+    AppUnderTest::Launch launch;
+    launch.appPath = ZARVO_APP_PATH;
+    launch.preloadPath = ZARVO_PRELOAD_PATH;
+    launch.enumerationControl = microphone.controlFile();
+    launch.keepOutputFiles = true;
+    launch.logFile = logFile;
+    AppUnderTest app (launch);
     if (!app.findWindow (20000))
     {
         const auto exitCode = app.waitForExit (2000);
