@@ -6,14 +6,16 @@
 //   1  slider drag start to the first gain frame at the device (the real application)
 //   2  process start to the panel's first paint and to the first heartbeat at the device (ditto)
 //   3  one paint of the panel beyond its deliberate pauses (the same code, in this process)
-//   4  CPU share and resident memory of the idle application, heartbeat at 1 ms and at 60 ms
-//   5  standard error lines and bytes per second in the same two phases
+//   4  CPU share and resident memory of the idle application, heartbeat at 1 ms and at 60 ms, with
+//      standard error a pipe and with it the journal, side by side
+//   5  standard error lines and bytes per second in the same phases and cases
 //   6  one transfer through the transport against the two bare ioctl calls: time ratio, and the
 //      instructions callgrind counts
 //
 // The shipped executable is not changed for this: the figures of the real application come from
 // the reports at the device, its standard error and /proc.
 #include "Benchmark.h"
+#include "PrivateMountNamespace.h"
 #include "UdevEventInjector.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -130,6 +132,9 @@ int main (int argc, char** argv)
         std::cerr << "Cannot enter a private network namespace: " << failure << "\n";
         return 1;
     }
+    // Before any thread too: the journal's socket is bound on a private /run, which the threads and
+    // the application started afterwards share. Without it the journal's figures say why not.
+    zarvo::test::mountPrivateTmpfs ("/run");
 
     juce::ScopedJuceInitialiser_GUI juce;
     const auto machine = describeMachine();

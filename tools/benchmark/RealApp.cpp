@@ -2,13 +2,17 @@
 // enumeration preload, in this process's private network namespace, on this X server), against the
 // virtual KT-Q7TR. Everything comes from what the application already writes: the reports at the
 // device, stamped as they arrive; its standard error, read as it grows and counted, never kept; and
-// /proc.
+// /proc. The idle figures are taken twice: with standard error a pipe, and with it a journal stream
+// (a socket connected to a listener at journald's path on this process's private /run), as a desktop
+// that logs its applications into the journal gives it.
 #include "AppUnderTest.h"
 #include "Benchmark.h"
 #include "CommandFrame.h"
 #include "FakePointer.h"
 #include "InstanceLock.h"
 #include "PluggableMicrophone.h"
+#include "PrivateMountNamespace.h"
+#include "StreamEnds.h"
 
 #include <algorithm>
 #include <atomic>
@@ -270,6 +274,15 @@ void closeApp (AppUnderTest& app)
 
 // ---- one run of the application
 
+// Where the application's standard error goes.
+enum class StandardError
+{
+    pipe,   // a pipe the harness drains, as a terminal or a test takes the lines
+    journal // a socket connected to the listener at journald's stream socket
+};
+
+const std::string journalSocket = "/run/systemd/journal/stdout";
+
 struct Run
 {
     std::unique_ptr<AppUnderTest> app;
@@ -285,9 +298,11 @@ struct FirstPaint
 };
 
 // Starts the application and waits for the end of the panel's first paint, seen as its timing line
-// arrives on standard error. Waits first while another copy runs, and tries again when another copy
-// took the lock in between. Standard error goes through a pipe that the harness drains and counts.
-std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& microphone, std::string& whyNot)
+// arrives on standard error; on the journal, where no line comes, for its first heartbeat poll at
+// the device instead. Waits first while another copy runs, and tries again when another copy took
+// the lock in between. Standard error goes through a pipe or the journal socket, drained and counted.
+std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& microphone, std::string& whyNot,
+                             StandardError standardError = StandardError::pipe)
 {
     for (int attempt = 0; attempt < 5; ++attempt)
     {
@@ -303,6 +318,19 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
         launch.preloadPath = ZARVO_PRELOAD_PATH;
         launch.enumerationControl = microphone.controlFile();
         launch.drainLog = true;
+        // Set or not, the variable would only add its own rule: neither run has it.
+        launch.environment = { { "JOURNAL_STREAM", std::nullopt } };
+        if (standardError == StandardError::journal)
+        {
+            auto stream = test::socketConnectedTo (journalSocket);
+            if (!stream.ok())
+            {
+                whyNot = "no journal stream: " + stream.whyNot;
+                return {};
+            }
+            launch.errorDescriptor = stream.writeEnd.release();
+            launch.drainFrom = stream.readEnd.release();
+        }
         launch.keepLine = [firstPaint] (const std::string& line)
         {
             if (!firstPaint->seen && line.rfind ("BackgroundComponent::paint time: ", 0) == 0)
@@ -317,9 +345,14 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
         run.app = std::make_unique<AppUnderTest> (launch);
 
         const auto end = run.started + std::chrono::seconds (20);
-        while (!firstPaint->seen && Clock::now() < end && run.app->isRunning())
+        const auto started = [&]
+        {
+            return standardError == StandardError::journal ? firstPoll (microphone.model().transfers()).has_value()
+                                                           : firstPaint->seen.load();
+        };
+        while (!started() && Clock::now() < end && run.app->isRunning())
             sleepMs (5);
-        if (firstPaint->seen)
+        if (started())
         {
             run.toPaint = millisecondsBetween (run.started, Clock::time_point (Clock::duration (firstPaint->at)));
             return run;
@@ -385,21 +418,70 @@ IdleFigures measureIdle (const Options& options, Run& run, MicrophoneModel& mode
     return figures;
 }
 
-void addIdle (Table& table, const IdleFigures& figures, const std::string& phase, const Options& options,
+// The idle phases of one run: the connected application with the heartbeat at 1 ms, then, after its
+// first command (the mute button clicked twice), at 60 ms.
+struct IdlePhases
+{
+    std::optional<IdleFigures> fast, slow;
+    std::string whyNot; // why a phase is missing
+};
+
+IdlePhases measureIdlePhases (const Options& options, Run& run, MicrophoneModel& model)
+{
+    IdlePhases phases;
+    sleepMs (2000);
+    phases.fast = measureIdle (options, run, model);
+
+    // The first command slows the heartbeat down to 60 ms: mute, and unmute again.
+    const bool muted = clickAndWaitForSet (*run.app, model, group::microphone, param::mute, 1);
+    const bool unmuted = muted && clickAndWaitForSet (*run.app, model, group::microphone, param::mute, 0);
+    if (!unmuted)
+    {
+        phases.whyNot = "the mute button's clicks sent no mute frames";
+        return phases;
+    }
+    sleepMs (1000);
+    phases.slow = measureIdle (options, run, model);
+    return phases;
+}
+
+// One phase's rows, standard error a pipe and the journal side by side.
+void addIdle (Table& table, const IdlePhases& pipe, const IdlePhases& journal,
+              std::optional<IdleFigures> IdlePhases::*phase, const std::string& phaseName, const Options& options,
               const std::string& when)
 {
     char window[32];
     std::snprintf (window, sizeof window, "%g s", options.windowSeconds);
-    table.add ("4", "app CPU, " + phase + " (" + window + " windows)", "% of core", figures.cpu, "",
-               when + "; utime + stime from /proc/<pid>/stat over each window; open descriptors " +
-                   std::to_string (figures.descriptors) + ", threads " + std::to_string (figures.threads));
-    if (!figures.xCpu.empty())
-        table.add ("4", "X server (Xvfb) CPU, " + phase, "% of core", figures.xCpu);
-    table.add ("4", "app resident memory (VmRSS), " + phase, "MiB", figures.rss);
-    table.add ("4", "heartbeat queries at the device, " + phase, "1/s", figures.polls);
-    table.add ("5", "standard error lines, " + phase, "lines/s", figures.lines, "",
-               "standard error into a pipe that the benchmark drains and counts");
-    table.add ("5", "standard error bytes, " + phase, "KiB/s", figures.kib);
+    const std::pair<const char*, const IdlePhases*> sides[] = { { "stderr pipe", &pipe },
+                                                                { "stderr journal", &journal } };
+    const auto add = [&] (const std::string& figure, const std::string& measure, const std::string& unit,
+                          std::vector<double> IdleFigures::*samples, const std::string& note = {})
+    {
+        for (const auto& [where, side] : sides)
+        {
+            const auto& figures = side->*phase;
+            const auto name = measure + ", " + phaseName + ", " + where;
+            if (!figures)
+                table.fail (figure, name, side->whyNot.empty() ? "not reached" : side->whyNot);
+            else if (!((*figures).*samples).empty())
+                table.add (figure, name, unit, (*figures).*samples, "", where == sides[0].first ? note : "");
+        }
+    };
+    const auto& pipeFigures = pipe.*phase;
+    std::string descriptors;
+    if (pipeFigures)
+        descriptors = "; open descriptors " + std::to_string (pipeFigures->descriptors) + ", threads " +
+                      std::to_string (pipeFigures->threads);
+    add ("4", std::string ("app CPU (") + window + " windows)", "% of core", &IdleFigures::cpu,
+         when + "; utime + stime from /proc/<pid>/stat over each window" + descriptors +
+             "; stderr a pipe the benchmark drains, or the journal: a socket connected to a listener at " +
+             journalSocket + " (a private /run)");
+    add ("4", "X server (Xvfb) CPU", "% of core", &IdleFigures::xCpu);
+    add ("4", "app resident memory (VmRSS)", "MiB", &IdleFigures::rss);
+    add ("4", "heartbeat queries at the device", "1/s", &IdleFigures::polls);
+    add ("5", "standard error lines", "lines/s", &IdleFigures::lines,
+         "what the benchmark drained from the pipe, or read at the journal socket's listener, and counted");
+    add ("5", "standard error bytes", "KiB/s", &IdleFigures::kib);
 }
 
 // Drag starts and the round trips that delivered them.
@@ -465,39 +547,22 @@ void measureStarts (const Options& options, Table& table, test::PluggableMicroph
     table.add ("2", "process start to the first heartbeat poll at the device", "ms", toPoll);
 }
 
-// One long run: idle at 1 ms, the first command, idle at 60 ms, then drags.
-void measureLongRun (const Options& options, Table& table, test::PluggableMicrophone& microphone, FakePointer& pointer,
-                     Drags& drags)
+// One long run: idle at 1 ms, the first command, idle at 60 ms, then drags. Returns the idle phases.
+IdlePhases measureLongRun (const Options& options, test::PluggableMicrophone& microphone, FakePointer& pointer,
+                           Drags& drags)
 {
     auto& model = microphone.model();
-    std::string whyNot;
-    auto run = startApp (options, microphone, whyNot);
+    IdlePhases phases;
+    auto run = startApp (options, microphone, phases.whyNot);
     if (!run)
-    {
-        table.fail ("1,4,5", "the long run", whyNot);
-        return;
-    }
+        return phases;
     if (!waitInRecord (model, 10000, firstPoll) || !run->app->findWindow (20000))
     {
-        table.fail ("1,4,5", "the long run", "the application did not connect or show its window");
+        phases.whyNot = "the application did not connect or show its window";
         closeApp (*run->app);
-        return;
+        return phases;
     }
-    sleepMs (2000);
-    addIdle (table, measureIdle (options, *run, model), "idle, heartbeat at 1 ms", options,
-             "connected, before any command");
-
-    // The first command slows the heartbeat down to 60 ms: mute, and unmute again.
-    const bool muted = clickAndWaitForSet (*run->app, model, group::microphone, param::mute, 1);
-    const bool unmuted = muted && clickAndWaitForSet (*run->app, model, group::microphone, param::mute, 0);
-    if (!unmuted)
-        table.fail ("4,5", "after the first command", "the mute button's clicks sent no mute frames");
-    else
-    {
-        sleepMs (1000);
-        addIdle (table, measureIdle (options, *run, model), "idle, heartbeat at 60 ms", options,
-                 "after the first command (the mute button clicked twice)");
-    }
+    phases = measureIdlePhases (options, *run, model);
 
     int value = 65;
     for (int n = 0; n < options.drags && run->app->isRunning(); ++n)
@@ -509,6 +574,30 @@ void measureLongRun (const Options& options, Table& table, test::PluggableMicrop
         value = to;
     }
     closeApp (*run->app);
+    return phases;
+}
+
+// The same idle phases with standard error the journal.
+IdlePhases measureIdleOnTheJournal (const Options& options, test::PluggableMicrophone& microphone)
+{
+    IdlePhases phases;
+    if (const auto failure = test::mountPrivateTmpfs ("/run"); !failure.empty())
+    {
+        phases.whyNot = "no private /run for the journal's socket: " + failure;
+        return phases;
+    }
+    auto run = startApp (options, microphone, phases.whyNot, StandardError::journal);
+    if (!run)
+        return phases;
+    if (!run->app->findWindow (20000))
+    {
+        phases.whyNot = "the application showed no window";
+        closeApp (*run->app);
+        return phases;
+    }
+    phases = measureIdlePhases (options, *run, microphone.model());
+    closeApp (*run->app);
+    return phases;
 }
 } // namespace
 
@@ -533,7 +622,12 @@ void measureRealApp (const Options& options, Table& table)
 
     Drags firstDrags, laterDrags;
     measureStarts (options, table, microphone, pointer, firstDrags);
-    measureLongRun (options, table, microphone, pointer, laterDrags);
+    const auto pipe = measureLongRun (options, microphone, pointer, laterDrags);
+    const auto journal = measureIdleOnTheJournal (options, microphone);
+    addIdle (table, pipe, journal, &IdlePhases::fast, "idle at 1 ms", options,
+             "heartbeat at 1 ms: connected, before any command");
+    addIdle (table, pipe, journal, &IdlePhases::slow, "idle at 60 ms", options,
+             "heartbeat at 60 ms: after the first command (the mute button clicked twice)");
 
     auto roundTrips = firstDrags.roundTrips;
     roundTrips.insert (roundTrips.end(), laterDrags.roundTrips.begin(), laterDrags.roundTrips.end());
