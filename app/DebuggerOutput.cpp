@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <streambuf>
+#include <string>
 
 namespace zarvo
 {
