@@ -32,9 +32,11 @@ public:
     {
         // Nothing after fork may allocate: the path is ready before.
         const std::string logPath = logFile.getFullPathName().toStdString();
+        const pid_t parent = ::getpid();
         pid = ::fork();
         if (pid == 0)
         {
+            zarvo::test::dieWithParent (parent);
             const int fd = ::open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2 (fd, 2);
             ::execl (ZARVO_APP_PATH, ZARVO_APP_PATH, (char*)nullptr);
@@ -92,8 +94,8 @@ public:
         if (!exitCode.has_value())
             return "the app runs but showed no window within the time";
         if (*exitCode == 0)
-            return "the app ended at once with code 0, as a second copy does: another ZarvoQ7TR holds the "
-                   "machine-wide single-instance lock (close it, or let the test that runs it finish first)";
+            return "the app ended at once with code 0, as a second copy does: a copy this test started earlier "
+                   "still holds the single-instance lock in the test's own /var/tmp";
         return "the app ended with code " + std::to_string (*exitCode) + " before it showed a window";
     }
 

@@ -312,8 +312,8 @@ protected:
         {
             const auto exitCode = app->waitForExit (2000);
             if (exitCode == 0)
-                FAIL() << "the application ended at once without a window: another copy of ZarvoQ7TR runs on "
-                          "this machine (JUCE's single-instance lock is machine-wide)";
+                FAIL() << "the application ended at once without a window, as a second copy does: a copy "
+                          "this test started earlier still holds the single-instance lock in its own /var/tmp";
             FAIL() << "the application showed no window; it printed:\n" << app->printed() << "\nand logged:" << tail();
         }
     }

@@ -1,7 +1,10 @@
 #include "PrivateMountNamespace.h"
 
+#include "UserNamespace.h"
+
 #include <sched.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -20,7 +23,12 @@ std::string failureOf (const std::string& what)
 std::string enterOnce()
 {
     if (::unshare (CLONE_NEWNS) != 0)
-        return failureOf ("unshare (CLONE_NEWNS)") + " (a mount namespace needs root)";
+    {
+        if (errno != EPERM || ::geteuid() == 0)
+            return failureOf ("unshare (CLONE_NEWNS)");
+        if (auto failure = enterUserNamespace (CLONE_NEWNS); !failure.empty())
+            return failure + " (not root, and no user namespace of its own to be had)";
+    }
     // Mounts shared with the machine's namespace would carry what is mounted here back to it.
     if (::mount (nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         return failureOf ("making every mount private");

@@ -3,7 +3,7 @@
 // programs it starts, and by nothing else on the machine.
 #pragma once
 
-#include "UdevEventInjector.h" // runningInCi
+#include "TestRun.h" // runningInCi
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,10 @@ namespace zarvo::test
 // `mount --make-rprivate /` does), so that nothing mounted afterwards reaches the machine's. The
 // namespace is the calling thread's and that of what it starts afterwards (threads, processes):
 // threads already running keep the machine's view, so call it from the thread that starts the
-// programs under test. Needs CAP_SYS_ADMIN (root, or root of a user namespace the process has
-// entered). Only the first call acts; later ones return its result. Returns an empty string on
-// success, else the reason of the failure.
+// programs under test. Without root it enters a user namespace of its own first, in which the
+// caller is root; the kernel allows that only while the process has a single thread (so call it
+// first thing in main). Only the first call acts; later ones return its result. Returns an empty
+// string on success, else the reason of the failure.
 std::string enterPrivateMountNamespace();
 
 // An empty tmpfs over the directory, in the private mount namespace (entered first when need be);

@@ -1,5 +1,7 @@
 #include "UdevEventInjector.h"
 
+#include "UserNamespace.h"
+
 #include <juce_events/juce_events.h>
 
 #include <arpa/inet.h>
@@ -13,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace zarvo::test
 {
@@ -85,28 +86,11 @@ std::string errnoText (const char* what)
     return std::string (what) + ": " + std::strerror (errno);
 }
 
-bool writeFile (const char* path, const std::string& text)
-{
-    std::ofstream file (path);
-    file << text;
-    file.close();
-    return !file.fail();
-}
-
 std::string enterNamespaceOnce()
 {
     if (geteuid() == 0)
         return unshare (CLONE_NEWNET) == 0 ? std::string() : errnoText ("unshare (CLONE_NEWNET)");
-
-    const auto uid = getuid();
-    const auto gid = getgid();
-    if (unshare (CLONE_NEWUSER | CLONE_NEWNET) != 0)
-        return errnoText ("unshare (CLONE_NEWUSER | CLONE_NEWNET)");
-    if (!writeFile ("/proc/self/setgroups", "deny") ||
-        !writeFile ("/proc/self/uid_map", "0 " + std::to_string (uid) + " 1") ||
-        !writeFile ("/proc/self/gid_map", "0 " + std::to_string (gid) + " 1"))
-        return "cannot map root in the new user namespace";
-    return {};
+    return enterUserNamespace (CLONE_NEWNET);
 }
 } // namespace
 
@@ -114,12 +98,6 @@ std::string enterPrivateNetworkNamespace()
 {
     static const std::string failure = enterNamespaceOnce();
     return failure;
-}
-
-bool runningInCi()
-{
-    const auto* ci = std::getenv ("CI");
-    return ci != nullptr && std::strcmp (ci, "true") == 0;
 }
 
 UdevEventInjector::UdevEventInjector()

@@ -3,6 +3,8 @@
 // real libudev monitor (source "udev") created afterwards in the same process receives them.
 #pragma once
 
+#include "TestRun.h" // runningInCi
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,9 +18,6 @@ namespace zarvo::test
 // still single-threaded. Only the first call acts; later ones return its result. Returns an empty
 // string on success, else the reason of the failure. Create monitors only after it succeeded.
 std::string enterPrivateNetworkNamespace();
-
-// True when running under CI (CI=true), where a test must not skip for want of a namespace.
-bool runningInCi();
 
 struct UdevEvent
 {
