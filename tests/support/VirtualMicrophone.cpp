@@ -1,7 +1,6 @@
 #include "VirtualMicrophone.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "TestRun.h"
 
 namespace zarvo::test
 {
@@ -51,7 +50,6 @@ hid::linux_layer::EntrySource VirtualMicrophone::enumerationSource() const
 
 bool fuseIsRequired()
 {
-    const char* ci = std::getenv ("CI");
-    return ci != nullptr && std::strcmp (ci, "true") == 0;
+    return runningInCi();
 }
 } // namespace zarvo::test
