@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <regex>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -193,6 +194,14 @@ void AppUnderTest::startDrain (const Launch& launch)
     ::fcntl (drain->readFd, F_SETPIPE_SZ, 1 << 20);
 }
 
+void dieWithParent (pid_t parent)
+{
+    ::prctl (PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have gone before the request above took effect.
+    if (::getppid() != parent)
+        ::_exit (127);
+}
+
 CommandResult runCommand (const std::string& command)
 {
     CommandResult result{ -1, {} };
@@ -253,9 +262,11 @@ AppUnderTest::AppUnderTest (const Launch& launch)
         startDrain (launch);
     const int errorFd = drain != nullptr ? drain->writeFd : launch.errorDescriptor;
 
+    const pid_t parent = ::getpid();
     pid = ::fork();
     if (pid == 0)
     {
+        dieWithParent (parent);
         const int out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = errorFd >= 0 ? errorFd : ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int null = ::open ("/dev/null", O_RDONLY);

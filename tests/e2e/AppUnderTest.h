@@ -25,6 +25,11 @@ struct CommandResult
 // Runs a shell command and returns its exit code and what it printed (both streams).
 CommandResult runCommand (const std::string& command);
 
+// To be called first thing in a child that a test has just forked, with the test process's id: the
+// child is killed when the thread that forked it ends, however it ends (a crash, a kill, a timeout),
+// so that no copy of the app outlives its test. It keeps that through exec.
+void dieWithParent (pid_t parent);
+
 class AppUnderTest
 {
 public:
