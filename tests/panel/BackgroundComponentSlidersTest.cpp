@@ -776,13 +776,17 @@ protected:
         return p;
     }
 
-    // A click on the slider's thumb, as a user gives it the keyboard focus; returns once the click's
+    // A click on the slider's thumb, as a user gives it the keyboard focus; true once the click's
     // two values have gone out.
-    void clickToFocus (BackgroundComponent& p, juce::Slider& slider)
+    bool clickToFocus (BackgroundComponent& p, juce::Slider& slider)
     {
         click (pointFor (slider, static_cast<int> (slider.getValue())));
-        ASSERT_TRUE (slider.hasKeyboardFocus (false)) << "the click did not give the slider the keyboard focus";
-        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        if (!slider.hasKeyboardFocus (false))
+        {
+            ADD_FAILURE() << "the click did not give the slider the keyboard focus";
+            return false;
+        }
+        return pumpUntil ([&] { return queuesEmpty (p); });
     }
 };
 } // namespace
@@ -796,7 +800,7 @@ TEST_F (KeyStepTest, ArrowKeysOnAFocusedSliderGoOutAsClicksDoAndTheDeviceEndsOnT
     {
         SCOPED_TRACE (row.name);
         auto& slider = p.*(row.slider);
-        clickToFocus (p, slider);
+        ASSERT_TRUE (clickToFocus (p, slider));
         model().clearRecord();
 
         int value = static_cast<int> (slider.getValue());
@@ -826,7 +830,7 @@ TEST_F (KeyStepTest, ArrowKeysOnAFocusedSliderGoOutAsClicksDoAndTheDeviceEndsOnT
 TEST_F (KeyStepTest, OtherKeysModifiedArrowsAndArrowsAtTheEndsQueueNothing)
 {
     auto& p = makeFocusablePanel();
-    clickToFocus (p, p.gainSlider);
+    ASSERT_TRUE (clickToFocus (p, p.gainSlider));
 
     struct QuietKey
     {
@@ -874,7 +878,7 @@ TEST_F (KeyStepTest, OtherKeysModifiedArrowsAndArrowsAtTheEndsQueueNothing)
 TEST_F (KeyStepTest, TabMovesTheFocusWithoutQueueingAndTheSliderItReachesStepsFromTheKeyboard)
 {
     auto& p = makeFocusablePanel();
-    clickToFocus (p, p.gainSlider);
+    ASSERT_TRUE (clickToFocus (p, p.gainSlider));
     model().clearRecord();
     log().clear();
 
@@ -925,7 +929,7 @@ TEST_F (KeyStepTest, AKeyDuringAMouseDragMovesTheValueAndTheDragGoesOnToQueueIts
 TEST_F (KeyStepTest, UnderTheNoDeviceMaskKeysQueueNothingAndAfterTheArrivalTheDeviceKeepsItsState)
 {
     auto& p = makeFocusablePanel();
-    clickToFocus (p, p.gainSlider);
+    ASSERT_TRUE (clickToFocus (p, p.gainSlider));
 
     microphone().vanish();
     ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
@@ -981,7 +985,7 @@ TEST_F (KeyStepTest, WhileMutedKeyStepsWaitAndAfterUnmutingGoOutOldestFirst)
 TEST_F (KeyStepTest, ASliderDisabledWhenItsEffectIsSwitchedOffTakesNoKeys)
 {
     auto& p = makeFocusablePanel();
-    clickToFocus (p, p.noiseSlider);
+    ASSERT_TRUE (clickToFocus (p, p.noiseSlider));
 
     // The switch's left end, where no text lies: noise reduction off. The next paint disables the slider.
     click ({ 410, 265 });
