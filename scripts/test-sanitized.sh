@@ -2,8 +2,8 @@
 # The sanitized test run: sets the machine up, builds everything (JUCE included) with clang's
 # AddressSanitizer and UndefinedBehaviorSanitizer into build-sanitize/, and runs every test there,
 # the fuzz targets' corpus replays and fixed-seed runs included. Any sanitizer report ends its
-# process with a failure, and so fails the test that ran it. The GUI tests need an X display:
-# without one, the run gets its own Xvfb.
+# process with a failure, and so fails the test that ran it. Then it names the tests that were
+# skipped and why. The GUI tests need an X display: without one, the run gets its own Xvfb.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${ZARVO_SANITIZE_BUILD_DIR:-$here/build-sanitize}
@@ -23,8 +23,4 @@ if [ -z "${ASAN_SYMBOLIZER_PATH:-}" ] && command -v llvm-symbolizer >/dev/null 2
   export ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer)
 fi
 
-cd "$build"
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs"
-fi
-exec ctest --output-on-failure -j "$jobs"
+exec bash "$here/scripts/run-ctest.sh" "$build" "$jobs"
