@@ -2,7 +2,8 @@
 // moved into a private network namespace before the first panel registers for device changes, so
 // that only injected udev events reach it; the value queues, which the product never empties, are
 // emptied before and after each test; and the handle each panel leaves open is closed once the test
-// is over, so that the device file can be unmounted.
+// is over, so that the device file can be unmounted, while its ZarvoHid is kept reachable until the
+// process ends, as the application's is.
 //
 //     TEST_F (PanelTest, Something)
 //     {
@@ -71,7 +72,7 @@ protected:
     void destroyPanel();
 
     // For a panel the test built itself (inside a window, say): its handle is closed once the test
-    // is over. Returns the panel.
+    // is over, and its ZarvoHid is kept reachable until the process ends. Returns the panel.
     BackgroundComponent& closeAfterTest (BackgroundComponent& other);
     // The control panel inside a main window's content or a main component.
     static BackgroundComponent& panelIn (juce::Component& mainComponent);
