@@ -1,5 +1,7 @@
 #include "AppUnderTest.h"
 
+#include "Deadline.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -310,7 +312,7 @@ std::optional<int> AppUnderTest::waitForExit (int timeoutMs)
 {
     if (pid <= 0)
         return -1;
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     for (;;)
     {
         int status = 0;
@@ -321,7 +323,7 @@ std::optional<int> AppUnderTest::waitForExit (int timeoutMs)
         }
         if (finished)
             return exitCode;
-        if (juce::Time::getMillisecondCounter() >= end)
+        if (end.passed())
             return {};
         pause (20);
     }
@@ -340,7 +342,7 @@ void AppUnderTest::signal (int signalNumber)
 
 bool AppUnderTest::findWindow (int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     do
     {
         const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
@@ -352,13 +354,13 @@ bool AppUnderTest::findWindow (int timeoutMs)
         if (!isRunning())
             return false;
         pause (100);
-    } while (juce::Time::getMillisecondCounter() < end);
+    } while (!end.passed());
     return false;
 }
 
 std::string AppUnderTest::otherWindow (int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     do
     {
         const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
@@ -366,7 +368,7 @@ std::string AppUnderTest::otherWindow (int timeoutMs)
             if (line.isNotEmpty() && line.toStdString() != windowId)
                 return line.toStdString();
         pause (100);
-    } while (juce::Time::getMillisecondCounter() < end);
+    } while (!end.passed());
     return {};
 }
 
@@ -404,10 +406,10 @@ AppUnderTest::LogCounts AppUnderTest::logCounts() const
 
 bool AppUnderTest::waitForEndOfLog (int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     while (drain == nullptr || !drain->ended)
     {
-        if (drain == nullptr || juce::Time::getMillisecondCounter() >= end)
+        if (drain == nullptr || end.passed())
             return false;
         pause (pollInterval);
     }
@@ -438,14 +440,14 @@ std::optional<size_t> AppUnderTest::waitForLine (const std::string& line, size_t
 std::optional<size_t> AppUnderTest::waitForLineWhere (const std::function<bool (const std::string&)>& matches,
                                                       size_t from, int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     for (;;)
     {
         const auto& all = logLines();
         for (size_t i = from; i < all.size(); ++i)
             if (matches (all[i]))
                 return i;
-        if (juce::Time::getMillisecondCounter() >= end)
+        if (end.passed())
             return {};
         from = std::max (from, all.size());
         pause (pollInterval);
@@ -459,10 +461,10 @@ std::string AppUnderTest::printed() const
 
 bool AppUnderTest::waitForPrinted (const std::string& text, int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     while (printed().find (text) == std::string::npos)
     {
-        if (juce::Time::getMillisecondCounter() >= end)
+        if (end.passed())
             return false;
         pause (pollInterval);
     }
@@ -594,13 +596,13 @@ juce::Image AppUnderTest::panelShot()
 
 bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+    const Deadline end (timeoutMs);
     for (;;)
     {
         shot = panelShot();
         if (shot.isValid() && holds (shot))
             return true;
-        if (juce::Time::getMillisecondCounter() >= end)
+        if (end.passed())
             return false;
         pause (100);
     }

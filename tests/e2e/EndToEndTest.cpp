@@ -5,17 +5,20 @@
 // and at the pixels of a screenshot. Waiting is always for something to appear, within generous
 // bounds; no assertion rests on how long anything took.
 #include "AppUnderTest.h"
+#include "Deadline.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <dirent.h>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace zarvo::test;
@@ -320,13 +323,13 @@ protected:
     // Waits until the reports after the mark, polls left out, begin with `expected`.
     bool waitForCommands (size_t mark, const Reports& expected, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         for (;;)
         {
             const auto commands = commandsSince (mark);
             if (commands.size() >= expected.size())
                 return Reports (commands.begin(), commands.begin() + (long)expected.size()) == expected;
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return false;
             juce::Thread::sleep (50);
         }
@@ -337,7 +340,7 @@ protected:
     Reports waitForCountOf (size_t mark, size_t count, const std::function<bool (const Bytes&)>& matches,
                             int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         for (;;)
         {
             auto commands = commandsSince (mark);
@@ -347,10 +350,10 @@ protected:
                 {
                     // The query that follows the last frame.
                     commands.resize (std::min (commands.size(), i + 2));
-                    if (commands.size() == i + 2 || juce::Time::getMillisecondCounter() >= end)
+                    if (commands.size() == i + 2 || end.passed())
                         return commands;
                 }
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return commands;
             juce::Thread::sleep (50);
         }
@@ -360,14 +363,14 @@ protected:
     // `count` of them.
     Reports waitForSequence (size_t mark, const Bytes& first, size_t count, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         for (;;)
         {
             const auto since = reportsSince (mark);
             const auto start = std::find (since.begin(), since.end(), first);
             if (start != since.end() && (size_t)(since.end() - start) >= count)
                 return Reports (start, start + (long)count);
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return {};
             juce::Thread::sleep (50);
         }
@@ -412,13 +415,13 @@ protected:
     // Waits until the predicate holds for a screenshot of the whole screen.
     bool waitForScreen (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         for (;;)
         {
             lastScreen = app->screenShot();
             if (lastScreen.isValid() && holds (lastScreen))
                 return true;
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return false;
             juce::Thread::sleep (100);
         }
@@ -742,15 +745,14 @@ void EndToEnd::usesTheInformationPanel()
     const auto menu = app->otherWindow (5000);
     ASSERT_FALSE (menu.empty()) << "the language box opened no menu";
     // JUCE's menus take no click in their first 250 ms, which no hand is quick enough to meet.
-    const auto menuSeen = juce::Time::getMillisecondCounter();
+    const auto menuSeen = std::chrono::steady_clock::now();
     const auto menuArea = AppUnderTest::areaOf (menu);
     const juce::Point<int> english (menuArea.getWidth() / 2, menuArea.getHeight() * 3 / 4);
     ASSERT_TRUE (moveUntil (
         [&] { app->moveInWindow (menu, english); }, [&] (const juce::Image& screen)
         { return pixelIs (screen, menuArea.getPosition() + juce::Point<int> (8, english.y), menuHighlight); }))
         << "the menu never highlighted \"English\" under the pointer";
-    while (juce::Time::getMillisecondCounter() < menuSeen + 400)
-        juce::Thread::sleep (20);
+    std::this_thread::sleep_until (menuSeen + std::chrono::milliseconds (400));
     app->clickInWindow (menu, english);
     expectPicture ("the English link buttons", linkButtonsAreEnglish);
 

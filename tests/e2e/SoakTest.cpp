@@ -14,6 +14,7 @@
 // The app writes thousands of log lines a second: they are drained through a pipe and counted, and
 // only the few lines waited for are kept.
 #include "AppUnderTest.h"
+#include "Deadline.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
@@ -353,12 +354,12 @@ protected:
 
     bool waitForReports (const std::function<bool (const Reports&)>& holds, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         for (;;)
         {
             if (holds (microphone.model().receivedReports()))
                 return true;
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return false;
             juce::Thread::sleep (20);
         }
@@ -615,10 +616,10 @@ void Soak::closesWithTheCloseButton()
     };
     const auto waitFor = [&] (int grey, int timeoutMs)
     {
-        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)timeoutMs;
+        const Deadline end (timeoutMs);
         while (!crossShows (grey))
         {
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return false;
             juce::Thread::sleep (100);
         }

@@ -5,6 +5,7 @@
 // Each run proves that the app ran (it opened the microphone and polled it, and printed the opening
 // on standard output) and ended by itself, and only then reads everything standard error carried.
 #include "AppUnderTest.h"
+#include "Deadline.h"
 #include "PluggableMicrophone.h"
 #include "PrivateMountNamespace.h"
 #include "StreamEnds.h"
@@ -205,10 +206,10 @@ protected:
 
     bool waitForPolls (size_t count)
     {
-        const auto end = juce::Time::getMillisecondCounter() + 20000;
+        const Deadline end (20000);
         while (heartbeats() < count + 1)
         {
-            if (juce::Time::getMillisecondCounter() >= end)
+            if (end.passed())
                 return false;
             juce::Thread::sleep (50);
         }

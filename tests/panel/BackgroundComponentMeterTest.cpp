@@ -2,6 +2,7 @@
 // the gain slider, turned into a list of segments by DectorTimer and drawn by its MyTimer. A list
 // lives only until MyTimer's next tick, so the ticks are called by hand on stopped timers; the
 // running timers are left to run only for the picture of the painted panel.
+#include "Deadline.h"
 #include "PanelTest.h"
 
 #include "GlobalSingleton.h"
@@ -482,10 +483,10 @@ TEST_F (MeterTest, ADarkSegmentIsWhiteOverExactlyItsBarAndALitOneIsItsOwnColour)
 // Runs the message loop until the meter shows the picture, within a bound no loaded machine reaches.
 bool settlesOn (BackgroundComponent& panel, const std::string& picture)
 {
-    const auto giveUp = juce::Time::getMillisecondCounter() + 10000;
+    const zarvo::test::Deadline giveUp (10000);
     while (pictureOf (panel) != picture)
     {
-        if (juce::Time::getMillisecondCounter() > giveUp)
+        if (giveUp.passed())
             return false;
         juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
     }

@@ -2,6 +2,7 @@
 // factory reset the information panel asks for, the texts, fonts and places of both languages, the
 // images and link addresses, the switch states and slider colours, the status line and the
 // no-device mask, the timing line, and the continuous repaint that keeps all of it current.
+#include "Deadline.h"
 #include "PanelTest.h"
 #include "RecordingXdgOpen.h"
 
@@ -319,9 +320,8 @@ TEST_F (PanelPaintTest, ARequestedFactoryResetRunsOnceAtTheStartOfTheNextPaint)
         const auto logged = log().lines();
         return std::count_if (logged.begin(), logged.end(), isTimingLine);
     };
-    const auto deadline = juce::Time::getMillisecondCounter() + 10000;
-    while ((text (p.reverbTimeValueLabel) != "70" || windowPaints() < 3) &&
-           juce::Time::getMillisecondCounter() < deadline)
+    const zarvo::test::Deadline deadline (10000);
+    while ((text (p.reverbTimeValueLabel) != "70" || windowPaints() < 3) && !deadline.passed())
         juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
     EXPECT_GE (windowPaints(), 3);
     EXPECT_EQ (text (p.gainValueLabel), "65");
@@ -651,14 +651,14 @@ TEST_F (PanelPaintTest, TheRepaintsAloneKeepTheStatusLineAndTheMaskCurrent)
     // Runs the message loop until `count` paints have ended with the heartbeat matching.
     auto runUntilPaints = [&] (int count, std::function<bool (int)> heartbeatMatches)
     {
-        const auto deadline = juce::Time::getMillisecondCounter() + 30000;
+        const zarvo::test::Deadline deadline (30000);
         const auto from = seen.size();
         auto matching = [&]
         {
             return std::count_if (seen.begin() + (long)from, seen.end(),
                                   [&] (const Seen& s) { return s.paintEnd && heartbeatMatches (s.heartbeat); });
         };
-        while (matching() < count && juce::Time::getMillisecondCounter() < deadline)
+        while (matching() < count && !deadline.passed())
             juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
         EXPECT_GE (matching(), count);
         return from;

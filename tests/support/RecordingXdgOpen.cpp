@@ -1,5 +1,7 @@
 #include "RecordingXdgOpen.h"
 
+#include "Deadline.h"
+
 #include <juce_events/juce_events.h>
 
 #include <cstdlib>
@@ -37,8 +39,8 @@ juce::StringArray RecordingXdgOpen::opened() const
 
 juce::StringArray RecordingXdgOpen::waitForOpened (int count, int ms) const
 {
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)ms;
-    while (opened().size() < count && juce::Time::getMillisecondCounter() < end)
+    const Deadline end (ms);
+    while (opened().size() < count && !end.passed())
         juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
     return opened();
 }

@@ -1,5 +1,6 @@
 #include "UdevEventInjector.h"
 
+#include "Deadline.h"
 #include "UserNamespace.h"
 
 #include <juce_events/juce_events.h>
@@ -175,9 +176,9 @@ UdevEvent UdevEventInjector::hidrawEvent (const std::string& action, unsigned sh
 
 bool runMessageLoopUntil (const std::function<bool()>& done, int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + static_cast<juce::uint32> (timeoutMs);
+    const Deadline end (timeoutMs);
     auto* messageManager = juce::MessageManager::getInstance();
-    while (!done() && juce::Time::getMillisecondCounter() < end)
+    while (!done() && !end.passed())
         messageManager->runDispatchLoopUntil (5);
     return done();
 }
