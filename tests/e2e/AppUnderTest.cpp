@@ -11,6 +11,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <iostream>
 #include <mutex>
 #include <poll.h>
 #include <regex>
@@ -59,6 +60,15 @@ bool isFrequent (const std::string& line)
         if (line.rfind (prefix, 0) == 0)
             return true;
     return false;
+}
+
+// What the panel's destructor writes as the app closes.
+const char* const destructorRun = "BackgroundComponent::~BackgroundComponent(). The destructor run";
+const char* const destructorEnd = "BackgroundComponent::~BackgroundComponent(). The destructor end";
+
+bool isDestructorLine (const std::string& line)
+{
+    return line == destructorRun || line == destructorEnd;
 }
 
 // The program's full path from PATH (the name itself when it is in none of them).
@@ -152,7 +162,7 @@ struct AppUnderTest::Drain
             {
                 ++count;
                 std::string line = partial.substr (start, end - start);
-                if (keepLine && keepLine (line))
+                if ((keepLine && keepLine (line)) || isDestructorLine (line))
                     keptNow.push_back (line);
                 if (!isFrequent (line))
                     recentNow.push_back (std::move (line));
@@ -606,6 +616,126 @@ bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)
             return false;
         pause (100);
     }
+}
+
+namespace
+{
+// The close button in window coordinates, and the brightest blue of its cross: white, light grey
+// under the pointer, darker grey while pressed. The orange band around it has blue 33.
+const juce::Point<int> closeButtonCentre (586, 33);
+const juce::Rectangle<int> closeButtonArea (571, 18, 30, 30);
+constexpr int crossUnderPointer = 200;
+constexpr int crossPressed = 150;
+
+// Generous bounds: a busy machine stretches every step, but none of them by this much.
+constexpr int lightUpTimeoutMs = 3000;
+constexpr int pressShowsTimeoutMs = 10000;
+constexpr int releaseShowsTimeoutMs = 5000;
+constexpr int closingStepTimeoutMs = 20000;
+constexpr int mostPresses = 5;
+constexpr int mostReleases = 3;
+
+bool crossShows (const juce::Image& screen, juce::Rectangle<int> window, int grey)
+{
+    if (!screen.isValid())
+        return false;
+    int brightest = 0;
+    const auto area = closeButtonArea + window.getPosition();
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            brightest = std::max (brightest, (int)screen.getPixelAt (x, y).getBlue());
+    return std::abs (brightest - grey) <= 3;
+}
+} // namespace
+
+AppUnderTest::Closing AppUnderTest::closeWithTheCloseButton()
+{
+    Closing closing;
+    closing.failure = closeWithTheCloseButton (closing);
+    std::cout << "[ close    ] the close button took " << closing.presses << " press"
+              << (closing.presses == 1 ? "" : "es") << " and " << closing.releases << " release"
+              << (closing.releases == 1 ? "" : "s") << std::endl;
+    return closing;
+}
+
+std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
+{
+    const auto window = areaOf (windowId);
+    const auto logBefore = logMark();
+    const auto closingBegan = [&] { return waitForLine (destructorRun, logBefore, 0).has_value() || !isRunning(); };
+    // Waits until the screen shows the cross in that grey, or the app has begun to close.
+    const auto waitForCross = [&] (int grey, int timeoutMs)
+    {
+        const Deadline end (timeoutMs);
+        for (;;)
+        {
+            if (crossShows (screenShot(), window, grey))
+                return true;
+            if (closingBegan() || end.passed())
+                return false;
+            pause (100);
+        }
+    };
+    // A pointer put down at once is now and then not seen to arrive: a hand that sees nothing
+    // light up moves a little and looks again.
+    const auto lightUp = [&]
+    {
+        for (int attempt = 0; attempt < 5 && !closingBegan(); ++attempt)
+        {
+            moveInWindow (closeButtonCentre);
+            if (waitForCross (crossUnderPointer, lightUpTimeoutMs))
+                return true;
+        }
+        return false;
+    };
+
+    bool taken = false; // a press has shown and its release has been taken
+    while (!taken && !closingBegan())
+    {
+        if (!lightUp())
+            return closingBegan() ? std::string() : "the close button did not light up under the pointer";
+        if (closing.presses == mostPresses)
+            return "no press showed on the close button in " + std::to_string (mostPresses) + " presses";
+        ++closing.presses;
+        pressHere();
+        if (!waitForCross (crossPressed, pressShowsTimeoutMs))
+        {
+            // Never shown: the window did not take the press. Let go and press again.
+            release();
+            continue;
+        }
+        if (!isRunning())
+            return "the application ended on the press, before the release";
+        // Let go until the press no longer shows: the button lights as under the pointer, or the
+        // window has gone.
+        while (!taken)
+        {
+            if (closing.releases == mostReleases)
+                return "the press still showed after " + std::to_string (mostReleases) + " releases of the button";
+            ++closing.releases;
+            release();
+            const Deadline end (releaseShowsTimeoutMs);
+            while (!taken && !end.passed())
+            {
+                taken = closingBegan() || !crossShows (screenShot(), window, crossPressed);
+                if (!taken)
+                    pause (100);
+            }
+        }
+    }
+
+    const auto withinBound = " within " + std::to_string (closingStepTimeoutMs / 1000) + " s";
+    const auto run = waitForLine (destructorRun, logBefore, closingStepTimeoutMs);
+    if (!run)
+        return "the close button showed a press and took its release, but the destructor's first line \"" +
+               std::string (destructorRun) + "\" did not come" + withinBound;
+    if (!waitForLine (destructorEnd, *run + 1, closingStepTimeoutMs))
+        return "the destructor's last line \"" + std::string (destructorEnd) + "\" did not come" + withinBound +
+               " of its first";
+    closing.exitCode = waitForExit (closingStepTimeoutMs);
+    if (!closing.exitCode)
+        return "the process did not end" + withinBound + " of the destructor's last line";
+    return {};
 }
 
 bool displayAvailable()

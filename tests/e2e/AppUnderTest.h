@@ -42,7 +42,8 @@ public:
         std::string logFile;            // standard error goes here; empty: a file of its own
         // Standard error through a pipe, read by a thread of this process that counts every line
         // and keeps only the lines keepLine selects (called on that thread), for runs so long that
-        // the app's thousands of lines a second must not pile up in a file or in memory. logFile
+        // the app's thousands of lines a second must not pile up in a file or in memory (the
+        // destructor's lines, which closeWithTheCloseButton() waits for, are kept as well). logFile
         // and errorFile() are then not used.
         bool drainLog = false;
         std::function<bool (const std::string&)> keepLine;
@@ -127,6 +128,22 @@ public:
     // Where a window lies on the screen.
     static juce::Rectangle<int> areaOf (const std::string& window);
 
+    // What closing the window with its close button took, and what did not follow.
+    struct Closing
+    {
+        int presses = 0;
+        int releases = 0;
+        std::optional<int> exitCode;
+        std::string failure; // empty when the destructor's lines and the exit came
+    };
+    // Closes the application as a hand does with the title band's close button: the pointer onto
+    // it until it lights up, a press held until the button shows it, a release. A press that never
+    // shows was lost before the window took it: it is let go and pressed again. A release after
+    // which the press still shows was lost too: it is repeated. Once a press has shown and its
+    // release has been taken, the panel's destructor lines and then the exit must follow, each
+    // within a bound; the failure names the first that did not. Prints how many presses it took.
+    Closing closeWithTheCloseButton();
+
     // A screenshot of the window's content, in panel coordinates (620 x 701), or an invalid image.
     juce::Image panelShot();
     // A screenshot of the whole screen.
@@ -144,6 +161,8 @@ public:
 private:
     static void approach (const std::string& window, juce::Point<int> point);
     static void clickAt (const std::string& window, juce::Point<int> point);
+    // The steps of closeWithTheCloseButton(); returns its failure.
+    std::string closeWithTheCloseButton (Closing& closing);
     void readNewLog();
     struct Drain;
     void startDrain (const Launch& launch);

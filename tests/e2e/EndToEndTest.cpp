@@ -869,46 +869,9 @@ void EndToEnd::showsTheInputLevel()
 
 void EndToEnd::closesWithTheCloseButton()
 {
-    // As a hand does: onto the close button, which lights up under the pointer (its cross light
-    // grey, 200); pressed, it darkens (150); then let go. The button is held until it shows the
-    // press (or a few seconds), so that even a slow build has taken the press before the release.
-    const juce::Point<int> closeButton (586, 33);
-    const auto window = AppUnderTest::areaOf (app->window());
-    const auto crossShows = [window] (int grey)
-    {
-        return [window, grey] (const juce::Image& screen)
-        {
-            int brightest = 0;
-            for (int y = 18; y < 48; ++y)
-                for (int x = 571; x < 601; ++x)
-                    brightest =
-                        std::max (brightest, (int)screen.getPixelAt (window.getX() + x, window.getY() + y).getBlue());
-            return std::abs (brightest - grey) <= 3;
-        };
-    };
-    EXPECT_TRUE (moveUntil ([&] { app->moveInWindow (closeButton); }, crossShows (200)))
-        << "the close button did not light up under the pointer";
-    const auto logBefore = app->logMark();
-    app->pressHere();
-    waitForScreen (crossShows (150), 3000);
-    EXPECT_TRUE (app->isRunning()) << "the application ended on the press, before the release";
-    app->release();
-    auto exitCode = app->waitForExit (10000);
-    // Under load the X test extension's press is now and then lost before the window takes it; a
-    // hand whose click did nothing clicks again.
-    for (int attempt = 1; attempt < 3 && !exitCode.has_value(); ++attempt)
-    {
-        moveUntil ([&] { app->moveInWindow (closeButton); }, crossShows (200));
-        app->pressHere();
-        waitForScreen (crossShows (150), 3000);
-        app->release();
-        exitCode = app->waitForExit (10000);
-    }
-    ASSERT_TRUE (exitCode.has_value()) << "the close button did not end the application";
-    EXPECT_EQ (*exitCode, 0);
-    expectLinesInOrder ({ "BackgroundComponent::~BackgroundComponent(). The destructor run",
-                          "BackgroundComponent::~BackgroundComponent(). The destructor end" },
-                        logBefore);
+    const auto closing = app->closeWithTheCloseButton();
+    ASSERT_TRUE (closing.failure.empty()) << closing.failure;
+    EXPECT_EQ (*closing.exitCode, 0);
 
     EXPECT_TRUE (processesUsing (microphone.controlFile()).empty()) << "something the application started still runs";
     EXPECT_TRUE (runCommand ("xdotool search --onlyvisible --class ZarvoQ7TR").output.empty());

@@ -106,8 +106,6 @@ const char* const dragStarted = "Gain_silderDragStarted: ";
 const char* const dragEnded = "GainsliderDragEnded: ";
 const char* const informationRead = "deviceNameStr: Q7TR";
 const char* const constructorEnd = "BackgroundComponent::BackgroundComponent(). The constructor end";
-const char* const destructorRun = "BackgroundComponent::~BackgroundComponent(). The destructor run";
-const char* const destructorEnd = "BackgroundComponent::~BackgroundComponent(). The destructor end";
 const char* const mutedLine = "open Mic Noise Suppressor success";
 const char* const unmutedLine = "close Mic Noise Suppressor success";
 
@@ -138,8 +136,8 @@ std::string statusWithoutGain (const std::string& line)
 // Called on the harness's reader thread for every line.
 bool worthKeeping (const std::string& line)
 {
-    static const char* const exact[] = { removalLine,   arrivalLine,   failedHeartbeat, informationRead, constructorEnd,
-                                         destructorRun, destructorEnd, mutedLine,       unmutedLine };
+    static const char* const exact[] = { removalLine,    arrivalLine, failedHeartbeat, informationRead,
+                                         constructorEnd, mutedLine,   unmutedLine };
     for (const auto* text : exact)
         if (line == text)
             return true;
@@ -598,50 +596,9 @@ void Soak::standsIdle()
 
 void Soak::closesWithTheCloseButton()
 {
-    // As a hand does: onto the close button, which lights up under the pointer (its cross light
-    // grey, 200); pressed, it darkens (150); then let go.
-    const juce::Point<int> closeButton (586, 33);
-    const auto window = AppUnderTest::areaOf (app->window());
-    const auto crossShows = [&] (int grey)
-    {
-        int brightest = 0;
-        const auto screen = app->screenShot();
-        if (!screen.isValid())
-            return false;
-        for (int y = 18; y < 48; ++y)
-            for (int x = 571; x < 601; ++x)
-                brightest =
-                    std::max (brightest, (int)screen.getPixelAt (window.getX() + x, window.getY() + y).getBlue());
-        return std::abs (brightest - grey) <= 3;
-    };
-    const auto waitFor = [&] (int grey, int timeoutMs)
-    {
-        const Deadline end (timeoutMs);
-        while (!crossShows (grey))
-        {
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (100);
-        }
-        return true;
-    };
-    bool lit = false;
-    for (int attempt = 0; attempt < 5 && !lit; ++attempt)
-    {
-        app->moveInWindow (closeButton);
-        lit = waitFor (200, 2000);
-    }
-    EXPECT_TRUE (lit) << "the close button did not light up under the pointer";
-    const auto logBefore = app->logMark();
-    app->pressHere();
-    waitFor (150, 3000);
-    app->release();
-    const auto exitCode = app->waitForExit (10000);
-    ASSERT_TRUE (exitCode.has_value()) << "the close button did not end the application";
-    EXPECT_EQ (*exitCode, 0);
-    const auto run = expectLine (destructorRun, logBefore);
-    if (run)
-        expectLine (destructorEnd, *run);
+    const auto closing = app->closeWithTheCloseButton();
+    ASSERT_TRUE (closing.failure.empty()) << closing.failure;
+    EXPECT_EQ (*closing.exitCode, 0);
 }
 } // namespace
 
