@@ -36,14 +36,10 @@ TEST (DeviceNotificationEnd, EndingRemovesTheSourceForGoodAndANullFirstCallDoesN
 
     hid_register_device_notification (nullptr, nullptr);
     EXPECT_EQ (openFileDescriptors(), descriptorsWithoutSource);
-    ASSERT_TRUE (injector.send (q7trArrival));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
-    EXPECT_TRUE (recordedCalls().empty());
+    EXPECT_TRUE (deliverUnheard (injector, { q7trArrival }).empty());
 
     // The callback stayed stored, so this only replaces it: no source, no events.
     hid_register_device_notification (recordB, &userDataB);
     EXPECT_EQ (openFileDescriptors(), descriptorsWithoutSource);
-    ASSERT_TRUE (injector.send (q7trArrival));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
-    EXPECT_TRUE (recordedCalls().empty());
+    EXPECT_TRUE (deliverUnheard (injector, { q7trArrival }).empty());
 }
