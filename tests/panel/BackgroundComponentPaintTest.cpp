@@ -1095,6 +1095,8 @@ TEST_F (PanelLinkTest, TheShownLinkButtonsOpenTheMakersPagesAndNameThemInTheirTo
         const auto lines = waitForOpened (++opened);
         ASSERT_EQ (lines.size(), opened);
         EXPECT_EQ (lines[opened - 1], link.address);
+        // One launch for the click, counted as it was handled.
+        EXPECT_EQ (browser.launches(), opened);
     }
 }
 

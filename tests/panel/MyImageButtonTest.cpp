@@ -38,9 +38,13 @@ TEST_F (RecordingBrowser, AClickWithoutAnAddressOpensNothing)
     click (neverGiven);
     click (givenAnEmptyOne);
 
-    // Long enough for a launched shell to have run the script several times over.
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (500);
-    EXPECT_FALSE (browser.openedAnything()) << opened().joinIntoString (", ");
+    // Then a click that opens its page: the clicks are handled in order, so once its page has been
+    // opened, any launch of the two before it has been counted.
+    MyImageButton sentinel;
+    sentinel.setURL (juce::URL (pageWithoutQuery));
+    click (sentinel);
+    EXPECT_EQ (waitForOpened (1).joinIntoString (", "), pageWithoutQuery);
+    EXPECT_EQ (browser.launches(), 1);
 }
 
 TEST_F (RecordingBrowser, AClickOpensTheWholeAddressOnce)
@@ -53,15 +57,13 @@ TEST_F (RecordingBrowser, AClickOpensTheWholeAddressOnce)
     ASSERT_EQ (lines.size(), 1);
     EXPECT_EQ (lines[0], pageWithQuery);
 
-    // No second launch follows later.
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
-    EXPECT_EQ (opened().size(), 1);
-
-    // Each click opens it again; the button stays usable.
+    // Each click opens it again; the button stays usable. Once the second click's page has been
+    // opened, a second launch of the first click would have been counted.
     click (button);
     lines = waitForOpened (2);
     ASSERT_EQ (lines.size(), 2);
     EXPECT_EQ (lines[1], pageWithQuery);
+    EXPECT_EQ (browser.launches(), 2);
 }
 
 TEST_F (RecordingBrowser, ANewAddressReplacesTheOldOne)
@@ -109,7 +111,8 @@ TEST_F (RecordingBrowser, AnAddressNeverRunsACommandOrExpandsAVariable)
         EXPECT_EQ (lines[count - 1], c.opened);
         if (c.markerFile.isNotEmpty())
         {
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+            // Once the shell has ended, all it ran is done.
+            EXPECT_TRUE (browser.waitForLaunchesToEnd()) << "the launched shell did not end";
             EXPECT_FALSE (juce::File (c.markerFile).exists());
         }
     }

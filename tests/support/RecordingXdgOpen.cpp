@@ -4,11 +4,62 @@
 
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace zarvo::test
 {
-RecordingXdgOpen::RecordingXdgOpen()
+namespace
+{
+// /proc/<pid>/stat: the state and the parent follow the name in parentheses, which may hold anything.
+bool readStat (pid_t pid, char& state, pid_t& parent)
+{
+    std::ifstream file ("/proc/" + std::to_string (pid) + "/stat");
+    std::string stat;
+    std::getline (file, stat);
+    const auto nameEnd = stat.rfind (')');
+    if (nameEnd == std::string::npos)
+        return false;
+    std::istringstream fields (stat.substr (nameEnd + 1));
+    return static_cast<bool> (fields >> state >> parent);
+}
+
+std::set<pid_t> childrenOfThisProcess()
+{
+    std::set<pid_t> children;
+    const auto self = ::getpid();
+    if (DIR* proc = ::opendir ("/proc"))
+    {
+        while (const dirent* entry = ::readdir (proc))
+        {
+            char* end = nullptr;
+            const auto pid = (pid_t)std::strtol (entry->d_name, &end, 10);
+            char state = 0;
+            pid_t parent = 0;
+            if (*end == '\0' && pid > 0 && readStat (pid, state, parent) && parent == self)
+                children.insert (pid);
+        }
+        ::closedir (proc);
+    }
+    return children;
+}
+
+// Ended: a zombie no one has reaped yet, or gone.
+bool hasEnded (pid_t pid)
+{
+    char state = 0;
+    pid_t parent = 0;
+    return !readStat (pid, state, parent) || state == 'Z' || state == 'X';
+}
+} // namespace
+
+RecordingXdgOpen::RecordingXdgOpen() : childrenBefore (childrenOfThisProcess())
 {
     if (auto* path = std::getenv ("PATH"))
         oldPath = path;
@@ -25,6 +76,9 @@ RecordingXdgOpen::RecordingXdgOpen()
 
 RecordingXdgOpen::~RecordingXdgOpen()
 {
+    // The launcher never waits for its shells: those that have ended are reaped here.
+    for (const auto pid : launched)
+        ::waitpid (pid, nullptr, WNOHANG);
     ::setenv ("PATH", oldPath.toRawUTF8(), 1);
     dir.deleteRecursively();
 }
@@ -43,5 +97,24 @@ juce::StringArray RecordingXdgOpen::waitForOpened (int count, int ms) const
     while (opened().size() < count && !end.passed())
         juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
     return opened();
+}
+
+int RecordingXdgOpen::launches() const
+{
+    for (const auto pid : childrenOfThisProcess())
+        if (childrenBefore.count (pid) == 0)
+            launched.insert (pid);
+    return (int)launched.size();
+}
+
+bool RecordingXdgOpen::waitForLaunchesToEnd (int ms) const
+{
+    launches();
+    const Deadline end (ms);
+    const auto allEnded = [this]
+    { return std::all_of (launched.begin(), launched.end(), [] (pid_t pid) { return hasEnded (pid); }); };
+    while (!allEnded() && !end.passed())
+        juce::Thread::sleep (20);
+    return allEnded();
 }
 } // namespace zarvo::test

@@ -5,6 +5,9 @@
 
 #include <juce_core/juce_core.h>
 
+#include <set>
+#include <sys/types.h>
+
 namespace zarvo::test
 {
 class RecordingXdgOpen
@@ -26,6 +29,13 @@ public:
     // Whether anything was opened at all (the record exists only after the first address).
     bool openedAnything() const { return record.exists(); }
 
+    // The launches since the recorder was made: the processes this one has started since (a launch
+    // forks a shell that runs the browser). A launch forks before it returns, so a count taken once
+    // a later click has been handled holds every launch of the clicks before it.
+    int launches() const;
+    // Waits up to `ms` until every launch counted so far has ended: all the shell ran is done.
+    bool waitForLaunchesToEnd (int ms = 5000) const;
+
     // A directory of the recorder's own, removed with it, for files a test wants gone afterwards.
     const juce::File& directory() const { return dir; }
 
@@ -34,5 +44,7 @@ private:
     juce::File record{ dir.getChildFile ("opened.txt") };
     juce::String oldPath;
     bool ready = false;
+    std::set<pid_t> childrenBefore;
+    mutable std::set<pid_t> launched;
 };
 } // namespace zarvo::test
