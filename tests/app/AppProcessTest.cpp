@@ -25,6 +25,7 @@
 
 namespace
 {
+using zarvo::test::AppUnderTest;
 using zarvo::test::runCommand;
 
 // One started ZarvoQ7TR, its standard error going to a file.
@@ -112,7 +113,7 @@ private:
 // Where the window lies on the screen.
 juce::Rectangle<int> windowGeometry (const std::string& window)
 {
-    return zarvo::test::AppUnderTest::areaOf (window);
+    return AppUnderTest::areaOf (window);
 }
 
 // The window's area of a screenshot of the whole screen.
@@ -143,29 +144,18 @@ bool waitForShot (const std::string& window, const std::function<bool (const juc
     }
 }
 
-// The brightest blue of the close button's cross: white, then grey 200 under the pointer, grey
-// 150 while pressed. Orange around it has blue 33.
-int crossBlue (const juce::Image& shot)
-{
-    int brightest = 0;
-    for (int y = 18; y < 48; ++y)
-        for (int x = 571; x < 601; ++x)
-            brightest = std::max (brightest, (int)shot.getPixelAt (x, y).getBlue());
-    return brightest;
-}
-
-bool waitForCross (const std::string& window, int blue)
-{
-    juce::Image shot;
-    return waitForShot (
-        window, [blue] (const juce::Image& s) { return std::abs (crossBlue (s) - blue) <= 3; }, shot);
-}
-
 // A hand rests a moment where it has moved to before it presses.
 void moveTo (const std::string& window, int x, int y)
 {
     runCommand ("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y));
     juce::Thread::sleep (150);
+}
+
+// The pointer onto the close button until it lights up: the window handles its events in order,
+// so once it shows this, it has handled every event before the move.
+void hoverTheCloseButton (const std::string& window)
+{
+    EXPECT_TRUE (AppUnderTest::hoverTheCloseButton (window)) << "the close button did not light up under the pointer";
 }
 
 // A desktop's window manager creates the atoms of the window-manager protocols long before any
@@ -278,7 +268,7 @@ TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
     runCommand ("xdotool mousedown 1");
     moveTo (window, 700, 850);
     runCommand ("xdotool mouseup 1");
-    juce::Thread::sleep (300);
+    hoverTheCloseButton (window);
     const auto after = windowGeometry (window);
     EXPECT_EQ (after.getWidth(), 622);
     EXPECT_EQ (after.getHeight(), 765);
@@ -380,7 +370,7 @@ TEST (AppProcessTest, DoubleClickOnTheBandChangesNothing)
 
     moveTo (window, 300, 30);
     runCommand ("xdotool click --repeat 2 --delay 80 1");
-    juce::Thread::sleep (500);
+    hoverTheCloseButton (window);
 
     EXPECT_EQ (windowGeometry (window), before);
     EXPECT_TRUE (app.isRunning());
@@ -394,11 +384,11 @@ TEST (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZ
     ASSERT_FALSE (window.empty()) << app.whyNoWindow();
 
     moveTo (window, 300, 30);
-    EXPECT_TRUE (waitForCross (window, 255)) << "the close button is not white away from the pointer";
-    moveTo (window, 586, 33);
-    EXPECT_TRUE (waitForCross (window, 200)) << "the close button did not light up under the pointer";
-    runCommand ("xdotool mousedown 1");
-    EXPECT_TRUE (waitForCross (window, 150)) << "the close button did not show the press";
+    EXPECT_TRUE (AppUnderTest::waitForCloseButton (window, AppUnderTest::crossNormal))
+        << "the close button is not white away from the pointer";
+    hoverTheCloseButton (window);
+    int nudges = 0;
+    EXPECT_TRUE (AppUnderTest::pressTheCloseButton (window, nudges)) << "the close button did not show the press";
     EXPECT_TRUE (app.isRunning());
     runCommand ("xdotool mouseup 1");
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -620,87 +621,124 @@ bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)
 
 namespace
 {
-// The close button in window coordinates, and the brightest blue of its cross: white, light grey
-// under the pointer, darker grey while pressed. The orange band around it has blue 33.
+// The close button in window coordinates. The orange band around its cross has blue 33.
 const juce::Point<int> closeButtonCentre (586, 33);
 const juce::Rectangle<int> closeButtonArea (571, 18, 30, 30);
-constexpr int crossUnderPointer = 200;
-constexpr int crossPressed = 150;
 
 // Generous bounds: a busy machine stretches every step, but none of them by this much.
 constexpr int lightUpTimeoutMs = 3000;
 constexpr int pressShowsTimeoutMs = 10000;
-constexpr int releaseShowsTimeoutMs = 5000;
+constexpr int releaseShowsTimeoutMs = 10000;
 constexpr int closingStepTimeoutMs = 20000;
+constexpr int stillPointerMs = 2000;
 constexpr int mostPresses = 5;
 constexpr int mostReleases = 3;
 
-bool crossShows (const juce::Image& screen, juce::Rectangle<int> window, int grey)
+// The brightest blue of the close button's cross on a screenshot of the whole screen, or -1.
+int crossBlue (const juce::Image& screen, juce::Rectangle<int> window)
 {
-    if (!screen.isValid())
-        return false;
+    if (!screen.isValid() || window.getWidth() <= 0)
+        return -1;
     int brightest = 0;
     const auto area = closeButtonArea + window.getPosition();
     for (int y = area.getY(); y < area.getBottom(); ++y)
         for (int x = area.getX(); x < area.getRight(); ++x)
             brightest = std::max (brightest, (int)screen.getPixelAt (x, y).getBlue());
-    return std::abs (brightest - grey) <= 3;
+    return brightest;
+}
+
+bool shows (int blue, int grey)
+{
+    return blue >= 0 && std::abs (blue - grey) <= 3;
 }
 } // namespace
+
+bool AppUnderTest::watchCloseButton (const std::string& window, const std::function<bool (int)>& looksRight,
+                                     int timeoutMs, const std::function<bool()>& giveUp, int* nudges)
+{
+    const auto area = areaOf (window);
+    const Deadline end (timeoutMs);
+    auto still = std::chrono::steady_clock::now();
+    for (;;)
+    {
+        if (looksRight (crossBlue (screenShot(), area)))
+            return true;
+        if ((giveUp && giveUp()) || end.passed())
+            return false;
+        if (nudges != nullptr && std::chrono::steady_clock::now() - still > std::chrono::milliseconds (stillPointerMs))
+        {
+            // One pixel to the side and back again on the next nudge, within the button.
+            runCommand (std::string ("xdotool mousemove_relative -- ") + (*nudges % 2 == 0 ? "1" : "-1") + " 0");
+            ++*nudges;
+            still = std::chrono::steady_clock::now();
+        }
+        pause (100);
+    }
+}
+
+bool AppUnderTest::waitForCloseButton (const std::string& window, int grey, int timeoutMs)
+{
+    return watchCloseButton (
+        window, [grey] (int blue) { return shows (blue, grey); }, timeoutMs, {}, nullptr);
+}
+
+// A pointer put down at once is now and then not seen to arrive: a hand that sees nothing light up
+// moves a little and looks again.
+bool AppUnderTest::hoverTheCloseButton (const std::string& window, const std::function<bool()>& giveUp)
+{
+    for (int attempt = 0; attempt < 5 && !(giveUp && giveUp()); ++attempt)
+    {
+        approach (window, closeButtonCentre);
+        if (watchCloseButton (
+                window, [] (int blue) { return shows (blue, crossUnderPointer); }, lightUpTimeoutMs, giveUp, nullptr))
+            return true;
+    }
+    return false;
+}
+
+bool AppUnderTest::pressTheCloseButton (const std::string& window, int& nudges, const std::function<bool()>& giveUp)
+{
+    pause (restBeforePress);
+    runCommand ("xdotool mousedown 1");
+    return watchCloseButton (
+        window, [] (int blue) { return shows (blue, crossPressed); }, pressShowsTimeoutMs, giveUp, &nudges);
+}
 
 AppUnderTest::Closing AppUnderTest::closeWithTheCloseButton()
 {
     Closing closing;
     closing.failure = closeWithTheCloseButton (closing);
-    std::cout << "[ close    ] the close button took " << closing.presses << " press"
-              << (closing.presses == 1 ? "" : "es") << " and " << closing.releases << " release"
-              << (closing.releases == 1 ? "" : "s") << std::endl;
+    const auto times = [] (int count, const char* what, const char* plural)
+    { return std::to_string (count) + " " + (count == 1 ? what : plural); };
+    std::cout << "[ close    ] the close button took " << times (closing.presses, "press", "presses") << " ("
+              << times (closing.nudges, "nudge", "nudges") << ") and "
+              << times (closing.releases, "release", "releases") << std::endl;
     return closing;
 }
 
 std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
 {
-    const auto window = areaOf (windowId);
     const auto logBefore = logMark();
     const auto closingBegan = [&] { return waitForLine (destructorRun, logBefore, 0).has_value() || !isRunning(); };
-    // Waits until the screen shows the cross in that grey, or the app has begun to close.
-    const auto waitForCross = [&] (int grey, int timeoutMs)
-    {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            if (crossShows (screenShot(), window, grey))
-                return true;
-            if (closingBegan() || end.passed())
-                return false;
-            pause (100);
-        }
-    };
-    // A pointer put down at once is now and then not seen to arrive: a hand that sees nothing
-    // light up moves a little and looks again.
-    const auto lightUp = [&]
-    {
-        for (int attempt = 0; attempt < 5 && !closingBegan(); ++attempt)
-        {
-            moveInWindow (closeButtonCentre);
-            if (waitForCross (crossUnderPointer, lightUpTimeoutMs))
-                return true;
-        }
-        return false;
-    };
 
-    bool taken = false; // a press has shown and its release has been taken
+    // Until a press has shown and its release has been taken, or the app has begun to close.
+    bool taken = false;
     while (!taken && !closingBegan())
     {
-        if (!lightUp())
-            return closingBegan() ? std::string() : "the close button did not light up under the pointer";
+        if (!hoverTheCloseButton (windowId, closingBegan))
+        {
+            if (closingBegan())
+                break;
+            return "the close button did not light up under the pointer";
+        }
         if (closing.presses == mostPresses)
             return "no press showed on the close button in " + std::to_string (mostPresses) + " presses";
         ++closing.presses;
-        pressHere();
-        if (!waitForCross (crossPressed, pressShowsTimeoutMs))
+        if (!pressTheCloseButton (windowId, closing.nudges, closingBegan))
         {
-            // Never shown: the window did not take the press. Let go and press again.
+            // Never shown: the window did not take the press. Let go, and press again unless the
+            // release has brought the press in after all.
+            ++closing.releases;
             release();
             continue;
         }
@@ -708,27 +746,24 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
             return "the application ended on the press, before the release";
         // Let go until the press no longer shows: the button lights as under the pointer, or the
         // window has gone.
-        while (!taken)
+        for (int releases = 0; !taken; ++releases)
         {
-            if (closing.releases == mostReleases)
+            if (releases == mostReleases)
                 return "the press still showed after " + std::to_string (mostReleases) + " releases of the button";
             ++closing.releases;
             release();
-            const Deadline end (releaseShowsTimeoutMs);
-            while (!taken && !end.passed())
-            {
-                taken = closingBegan() || !crossShows (screenShot(), window, crossPressed);
-                if (!taken)
-                    pause (100);
-            }
+            taken = watchCloseButton (
+                windowId, [] (int blue) { return blue >= 0 && !shows (blue, crossPressed); }, releaseShowsTimeoutMs,
+                closingBegan, &closing.nudges);
+            taken = taken || closingBegan();
         }
     }
 
     const auto withinBound = " within " + std::to_string (closingStepTimeoutMs / 1000) + " s";
     const auto run = waitForLine (destructorRun, logBefore, closingStepTimeoutMs);
     if (!run)
-        return "the close button showed a press and took its release, but the destructor's first line \"" +
-               std::string (destructorRun) + "\" did not come" + withinBound;
+        return std::string (taken ? "the close button showed a press and took its release" : "the app began to close") +
+               ", but the destructor's first line \"" + destructorRun + "\" did not come" + withinBound;
     if (!waitForLine (destructorEnd, *run + 1, closingStepTimeoutMs))
         return "the destructor's last line \"" + std::string (destructorEnd) + "\" did not come" + withinBound +
                " of its first";

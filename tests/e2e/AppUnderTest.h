@@ -128,26 +128,47 @@ public:
     // Where a window lies on the screen.
     static juce::Rectangle<int> areaOf (const std::string& window);
 
+    // ---- The title band's close button of a window of the app, as a hand and an eye use it.
+    // The brightest blue of its cross on the screen: white, lighter grey under the pointer, darker
+    // grey while pressed.
+    static constexpr int crossNormal = 255;
+    static constexpr int crossUnderPointer = 200;
+    static constexpr int crossPressed = 150;
+    // Waits until the cross shows that grey; false once the time is up.
+    static bool waitForCloseButton (const std::string& window, int grey, int timeoutMs = 10000);
+    // The pointer onto the button until it lights up; false when it never does (or giveUp() holds).
+    // The window handles its events in order: once the button shows this, the window has handled
+    // every event that came before the move.
+    static bool hoverTheCloseButton (const std::string& window, const std::function<bool()>& giveUp = {});
+    bool hoverTheCloseButton() { return hoverTheCloseButton (windowId); }
+    // Presses the button where the pointer rests and holds it until the cross shows the press;
+    // false when it never does (or giveUp() holds). The window may keep an X event it has already
+    // read waiting until the next one comes: a held pointer that shows nothing for a while moves
+    // by a pixel, as a hand that is never quite still does; `nudges` counts those moves.
+    static bool pressTheCloseButton (const std::string& window, int& nudges, const std::function<bool()>& giveUp = {});
+
     // What closing the window with its close button took, and what did not follow.
     struct Closing
     {
         int presses = 0;
+        int nudges = 0;
         int releases = 0;
         std::optional<int> exitCode;
         std::string failure; // empty when the destructor's lines and the exit came
     };
-    // Closes the application as a hand does with the title band's close button: the pointer onto
-    // it until it lights up, a press held until the button shows it, a release. A press that never
-    // shows was lost before the window took it: it is let go and pressed again. A release after
-    // which the press still shows was lost too: it is repeated. Once a press has shown and its
-    // release has been taken, the panel's destructor lines and then the exit must follow, each
-    // within a bound; the failure names the first that did not. Prints how many presses it took.
+    // Closes the application as a hand does with the close button: the pointer onto it until it
+    // lights up, a press held until the button shows it, a release. A press that never shows was
+    // not taken: it is let go and pressed again (unless the release brought it in and the app began
+    // to close). A release after which the press still shows was lost: it is repeated. Once a press
+    // has shown and its release has been taken, the panel's destructor lines and then the exit
+    // must follow, each within a bound; the failure names the first that did not. Prints how many
+    // presses, nudges and releases it took.
     Closing closeWithTheCloseButton();
 
     // A screenshot of the window's content, in panel coordinates (620 x 701), or an invalid image.
     juce::Image panelShot();
     // A screenshot of the whole screen.
-    juce::Image screenShot();
+    static juce::Image screenShot();
     // Waits until the predicate holds for a screenshot of the panel; lastShot() keeps the last one
     // looked at.
     bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
@@ -161,6 +182,10 @@ public:
 private:
     static void approach (const std::string& window, juce::Point<int> point);
     static void clickAt (const std::string& window, juce::Point<int> point);
+    // Waits until the cross's brightest blue (-1 without a screenshot) passes looksRight; nudges
+    // the held pointer when given a count.
+    static bool watchCloseButton (const std::string& window, const std::function<bool (int)>& looksRight, int timeoutMs,
+                                  const std::function<bool()>& giveUp, int* nudges);
     // The steps of closeWithTheCloseButton(); returns its failure.
     std::string closeWithTheCloseButton (Closing& closing);
     void readNewLog();
