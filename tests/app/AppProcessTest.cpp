@@ -298,18 +298,22 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
         SCOPED_TRACE (step.name);
         ASSERT_EQ (runCommand ("xdotool windowfocus --sync " + step.focusTarget).exitCode, 0);
 
-        // White at 60 % over orange: the blue channel reaches about 33 + 0.6 * 222.
+        // White at 60 % over orange: the blue channel reaches about 33 + 0.6 * 222. No microphone
+        // here: the control panel's mask, once shown, darkens the backdrop beneath it.
         const int logoBlue = step.active ? 255 : 166;
+        const juce::Colour maskedBackdrop (0xFF1D1D1D);
         juce::Image shot;
         EXPECT_TRUE (waitForShot (
             window,
             [&] (const juce::Image& s)
             {
                 const auto band = examineBand (s);
-                return band.hasWhite == step.active && std::abs (band.brightestBlue - logoBlue) <= 6;
+                return band.hasWhite == step.active && std::abs (band.brightestBlue - logoBlue) <= 6 &&
+                       s.getPixelAt (11, 98) == maskedBackdrop;
             },
             shot))
-            << "the logo never showed the window " << (step.active ? "active" : "inactive");
+            << "the window never showed the logo " << (step.active ? "active" : "inactive")
+            << " over the masked backdrop";
         ASSERT_TRUE (shot.isValid());
         ASSERT_EQ (shot.getWidth(), 622);
         const auto band = examineBand (shot);
@@ -319,8 +323,7 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
         EXPECT_NEAR (band.brightestBlue, logoBlue, 6);
         EXPECT_EQ (shot.getPixelAt (0, 0), orange);
         EXPECT_EQ (shot.getPixelAt (621, 61), orange);
-        // No microphone here: the control panel's mask darkens the backdrop beneath it.
-        EXPECT_EQ (shot.getPixelAt (11, 98), juce::Colour (0xFF1D1D1D));
+        EXPECT_EQ (shot.getPixelAt (11, 98), maskedBackdrop);
 
         // Keep a copy for a human eye when asked to.
         if (auto* dir = std::getenv ("ZARVO_SCREENSHOT_DIR"))
