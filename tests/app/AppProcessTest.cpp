@@ -76,17 +76,10 @@ public:
 
     bool isRunning() { return !finished && !waitForExit (0).has_value(); }
 
-    // The id of the process's visible window, or empty once the time is up.
+    // The id of the process's lasting window, or empty once the time is up.
     std::string findWindow (int timeoutMs = 10000)
     {
-        for (int waited = 0; waited <= timeoutMs; waited += 100)
-        {
-            const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
-            if (found.exitCode == 0 && !found.output.empty())
-                return found.output.substr (0, found.output.find ('\n'));
-            juce::Thread::sleep (100);
-        }
-        return {};
+        return AppUnderTest::findLastingWindow (pid, timeoutMs, [this] { return isRunning(); });
     }
 
     juce::StringArray logLines() const { return juce::StringArray::fromLines (logFile.loadFileAsString()); }

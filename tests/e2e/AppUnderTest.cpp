@@ -353,20 +353,29 @@ void AppUnderTest::signal (int signalNumber)
 
 bool AppUnderTest::findWindow (int timeoutMs)
 {
+    windowId = findLastingWindow (pid, timeoutMs, [this] { return isRunning(); });
+    return !windowId.empty();
+}
+
+std::string AppUnderTest::findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running)
+{
     const Deadline end (timeoutMs);
-    do
+    for (;;)
     {
         const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
-        if (found.exitCode == 0 && !found.output.empty())
-        {
-            windowId = found.output.substr (0, found.output.find ('\n'));
-            return true;
-        }
-        if (!isRunning())
-            return false;
+        auto windows =
+            juce::StringArray::fromLines (found.exitCode == 0 ? juce::String (found.output) : juce::String());
+        windows.removeEmptyStrings();
+        for (const auto& window : windows)
+            if (runCommand ("xprop -len 8 -id " + window.toStdString() + " _NET_WM_ICON").output.find ('=') !=
+                std::string::npos)
+                return window.toStdString();
+        if (end.passed())
+            return windows.isEmpty() ? std::string() : windows[0].toStdString();
+        if (!running())
+            return {};
         pause (100);
-    } while (!end.passed());
-    return false;
+    }
 }
 
 std::string AppUnderTest::otherWindow (int timeoutMs)

@@ -69,6 +69,11 @@ public:
 
     // Finds the process's visible window; false once the time is up.
     bool findWindow (int timeoutMs = 15000);
+    // The visible window of the process that carries the window icon: the app sets it last, on the
+    // window it has created anew for the last time (a window seen before may be gone a moment
+    // later). Once the time is up, any visible window of the process; empty when there is none, or
+    // as soon as running() is false.
+    static std::string findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running);
     const std::string& window() const { return windowId; }
     // Another visible window of the process (a popup menu), or empty once the time is up.
     std::string otherWindow (int timeoutMs = 3000);
