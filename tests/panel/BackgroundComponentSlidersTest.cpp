@@ -183,8 +183,26 @@ protected:
     {
         auto& p = makePanel();
         showOnDesktop();
-        pump (150);
+        EXPECT_TRUE (pumpUntil ([&] { return settled (p); })) << "the panel never settled";
         return p;
+    }
+
+    static bool settled (BackgroundComponent& p)
+    {
+        const auto shows = [] (juce::Slider& slider, juce::Label& label)
+        { return label.getText() == juce::String (static_cast<int> (slider.getValue())); };
+        return shows (p.gainSlider, p.gainValueLabel) && shows (p.noiseSlider, p.noiseValueLabel) &&
+               shows (p.reverbDepthSlider, p.reverbDepthValueLabel) &&
+               shows (p.reverbTimeSlider, p.reverbTimeValueLabel) && p.muteImagesSet &&
+               p.noiseSlider.isEnabled() == !p.noiseOff && p.reverbDepthSlider.isEnabled() == !p.reverbOff;
+    }
+
+    // Runs the message loop until the pacer has ticked twice more with a device answering: whatever
+    // was queued before has had its chance to go out.
+    bool pacerTickedTwice()
+    {
+        log().clear();
+        return pumpUntil ([&] { return countOf (log().lines(), "else sleep!!!!!!!") >= 2; });
     }
 
     // Where a press lands on the slider's value (in the panel's coordinates).
@@ -300,7 +318,8 @@ TEST_F (SliderTest, SlidersSetFromCodeUpdateLabelsAndValuesButNothingReachesTheD
 
     // The synchronisation sets the sliders with asynchronous notifications; the pacer runs.
     auto& p = makePanel();
-    pump (300);
+    ASSERT_TRUE (pumpUntil ([&] { return p.reverbTimeValueLabel.getText() == "30"; }));
+    ASSERT_TRUE (pacerTickedTwice());
 
     EXPECT_EQ (p.gainValueLabel.getText(), "40");
     EXPECT_EQ (p.noiseValueLabel.getText(), "50");
@@ -321,7 +340,7 @@ TEST_F (SliderTest, SlidersSetFromCodeUpdateLabelsAndValuesButNothingReachesTheD
     EXPECT_EQ (p.noiseValue, -7200);
     EXPECT_EQ (p.reverbDepthValue, 90);
     EXPECT_EQ (p.reverbTimeValue, 40);
-    pump (100);
+    ASSERT_TRUE (pacerTickedTwice());
 
     EXPECT_TRUE (queuesEmpty (p));
     EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
@@ -391,8 +410,8 @@ TEST_F (SliderTest, AClickThatDoesNotMoveASliderQueuesItsValueTwiceAndBothReachT
         EXPECT_EQ (*c.queue, (std::deque<int>{ c.value, c.value }));
         EXPECT_FALSE (p.myTimer->isTimerRunning());
 
+        // Each value goes out as the pacer takes it from the queue.
         ASSERT_TRUE (pumpUntil ([&] { return c.queue->empty(); }));
-        pump (50);
         EXPECT_EQ (sliderFramesSent (model()),
                    (std::vector<SetFrame>{ setOf (c.parameter, c.value), setOf (c.parameter, c.value) }));
         EXPECT_EQ (model().parameter (c.parameter.groupId, c.parameter.index), c.value);
@@ -423,7 +442,6 @@ TEST_F (SliderTest, AGainDragSendsItsStartValueThePeriodicValuesAndItsEndValueIn
     EXPECT_FALSE (p.myTimer->isTimerRunning());
 
     ASSERT_TRUE (pumpUntil ([&] { return p.gainDeque->empty(); }));
-    pump (100);
 
     const auto gains = valuesSent (model(), gainParameter);
     ASSERT_GE (gains.size(), 2u);
@@ -463,9 +481,10 @@ TEST_F (SliderTest, WhileMutedADragSendsNothingAndAfterUnmutingTheBacklogGoesOut
     // Held until the periodic push has run at least twice, however slow the machine.
     ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
     endDrag (p.gainSlider);
-    pump (200);
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
 
-    // The pacer held everything back; the mute frame and the polls went out.
+    // The pacer held everything back, muted; the mute frame and the polls went out.
     EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
     EXPECT_TRUE (received (model(), reportOf ({ 0x00, 0xA5, 0x5A, 0x8C, 0x03, 0x01, 0x01, 0x00, 0x16 })));
     EXPECT_TRUE (received (model(), queryOf (group::heartbeat)));
@@ -543,7 +562,6 @@ TEST_F (SliderTest, ADepthDragEndingRightAfterItsLastMoveLeavesTheDeviceOnTheFin
     // After the release the final value still goes out, and the queue ends empty.
     EXPECT_TRUE (pumpUntil ([&] { return p.reverbDepthDeque->empty(); }))
         << p.reverbDepthDeque->size() << " depth values left in the queue";
-    pump (50);
     const auto depths = valuesSent (model(), depthParameter);
     ASSERT_FALSE (depths.empty());
     EXPECT_EQ (depths.front(), 60);
