@@ -112,13 +112,10 @@ juce::Rectangle<int> windowGeometry (const std::string& window)
 // The window's area of a screenshot of the whole screen.
 juce::Image screenshotOf (const std::string& window)
 {
-    const auto file = juce::File::createTempFile (".png");
-    runCommand ("import -window root png:" + file.getFullPathName().toStdString());
-    const auto screen = juce::ImageFileFormat::loadFrom (file);
-    file.deleteFile();
+    const auto screen = AppUnderTest::screenShot();
     if (!screen.isValid())
         return {};
-    return screen.getClippedImage (windowGeometry (window)).createCopy().convertedToFormat (juce::Image::ARGB);
+    return screen.getClippedImage (windowGeometry (window)).createCopy();
 }
 
 // Waits until a screenshot of the window holds the predicate, within a bound no loaded machine

@@ -181,15 +181,6 @@ private:
     std::optional<std::string> savedVariable;
 };
 
-std::string readToTheEnd (int fd)
-{
-    std::string text;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read (fd, chunk, sizeof chunk)) > 0;)
-        text.append (chunk, (size_t)n);
-    return text;
-}
-
 TEST (DebuggerOutputTest, StartUpDropsTheLogLinesOnlyWhereStandardErrorIsTheJournal)
 {
     ZARVO_PRIVATE_TMPFS ("/run");

@@ -357,6 +357,17 @@ bool AppUnderTest::findWindow (int timeoutMs)
     return !windowId.empty();
 }
 
+std::string AppUnderTest::whyNoWindow()
+{
+    const auto ended = waitForExit (2000);
+    if (ended == 0)
+        return "the application ended at once without a window, as a second copy does: a copy this test "
+               "started earlier still holds the single-instance lock in its own /var/tmp";
+    return (ended ? "the application ended with code " + std::to_string (*ended)
+                  : std::string ("the application runs")) +
+           " but showed no window; it printed:\n" + printed();
+}
+
 std::string AppUnderTest::findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running)
 {
     const Deadline end (timeoutMs);

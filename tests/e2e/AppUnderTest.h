@@ -69,6 +69,9 @@ public:
 
     // Finds the process's visible window; false once the time is up.
     bool findWindow (int timeoutMs = 15000);
+    // Why findWindow() found none, for a failure's message: how the app ended, if it did, and what
+    // it printed.
+    std::string whyNoWindow();
     // The visible window of the process that carries the window icon: the app sets it last, on the
     // window it has created anew for the last time (a window seen before may be gone a moment
     // later). Once the time is up, any visible window of the process; empty when there is none, or

@@ -113,6 +113,20 @@ int sliderX (int value)
     return 113 + value * 384 / 100;
 }
 
+// The gain slider's value in device units, and the value whose units those are (-1 for none).
+int gainUnits (int value)
+{
+    return value * 4096 / 100;
+}
+
+int gainValueOf (int units)
+{
+    for (int value = 0; value <= 100; ++value)
+        if (gainUnits (value) == units)
+            return value;
+    return -1;
+}
+
 constexpr int gainY = 198, noiseSliderY = 308, depthSliderY = 433, timeSliderY = 502;
 
 // The orange track reaches the thumb: orange a little before the value, not a little after it.
@@ -252,20 +266,7 @@ class EndToEnd : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!displayAvailable())
-        {
-            if (runningInCi())
-                FAIL() << "no X display (run under xvfb-run)";
-            GTEST_SKIP() << "no X display (run under xvfb-run)";
-        }
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
-        std::string whyNot;
-        if (!microphone.start (whyNot))
-        {
-            if (fuseIsRequired())
-                FAIL() << "no virtual microphone: " << whyNot;
-            GTEST_SKIP() << "no virtual microphone: " << whyNot;
-        }
+        ZARVO_READY_FOR_THE_APP (microphone);
         mountDirectory = juce::File (microphone.devicePath()).getParentDirectory().getFullPathName().toStdString();
 
         AppUnderTest::Launch launch;
@@ -274,15 +275,8 @@ protected:
         launch.enumerationControl = microphone.controlFile();
         app = std::make_unique<AppUnderTest> (launch);
         if (!app->findWindow (20000))
-        {
-            const auto exitCode = app->waitForExit (2000);
-            if (exitCode == 0)
-                FAIL() << "the application ended at once without a window, as a second copy does: a copy "
-                          "this test started earlier still holds the single-instance lock in its own /var/tmp";
-            FAIL() << "the application showed no window; it printed:\n"
-                   << app->printed() << "\nand logged:\n"
+            FAIL() << app->whyNoWindow() << "\nand logged:\n"
                    << app->errorFile().loadFileAsString().substring (0, 4000);
-        }
     }
 
     void TearDown() override
@@ -554,10 +548,7 @@ void EndToEnd::dragsTheGainSlider()
     ASSERT_FALSE (ended.empty());
     const int finalUnits = std::stoi (ended.substr (std::string ("GainsliderDragEnded: ").size()));
     // The slider value whose device units those are: near 90, where the hand let go.
-    int finalValue = -1;
-    for (int value = 0; value <= 100; ++value)
-        if (value * 4096 / 100 == finalUnits)
-            finalValue = value;
+    const int finalValue = gainValueOf (finalUnits);
     EXPECT_GE (finalValue, 85) << finalUnits;
     EXPECT_LE (finalValue, 95) << finalUnits;
     gainPercent = finalValue;
@@ -629,10 +620,7 @@ void EndToEnd::stepsTheGainSliderFromTheKeyboard()
         clickPushes += app->logLines()[i] == "~~singleQueue Put a piece of data into a Queue" ? 1 : 0;
     waitForCountOf (reportsBefore, clickPushes, isGain);
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), clickUnits);
-    int value = -1;
-    for (int v = 0; v <= 100; ++v)
-        if (v * 4096 / 100 == clickUnits)
-            value = v;
+    int value = gainValueOf (clickUnits);
     ASSERT_GE (value, 1);
     ASSERT_LE (value, 96);
 
@@ -644,9 +632,9 @@ void EndToEnd::stepsTheGainSliderFromTheKeyboard()
     std::vector<int> expected;
     for (const int step : { 1, 1, 1, 1, -1 })
     {
-        expected.push_back (value * 4096 / 100);
+        expected.push_back (gainUnits (value));
         value += step;
-        expected.push_back (value * 4096 / 100);
+        expected.push_back (gainUnits (value));
     }
     const auto commands = waitForCountOf (reportsBeforeKeys, expected.size(), isGain);
     std::vector<int> sent;
@@ -654,7 +642,7 @@ void EndToEnd::stepsTheGainSliderFromTheKeyboard()
         if (isGain (bytes))
             sent.push_back (setValue (bytes, microphoneGroup, 2));
     EXPECT_EQ (sent, expected);
-    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), value * 4096 / 100);
+    EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), gainUnits (value));
 
     // The label says what the microphone now holds.
     const auto labelled = [] (const std::string& line) { return line.rfind ("gainSliderValue: ", 0) == 0; };

@@ -1,5 +1,7 @@
 #include "PluggableMicrophone.h"
 
+#include "AppUnderTest.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -117,5 +119,16 @@ bool isMountPoint (const std::string& directory)
             return true;
     }
     return false;
+}
+std::string readyForTheApp (PluggableMicrophone& microphone)
+{
+    if (!displayAvailable())
+        return "no X display (run under xvfb-run)";
+    if (const auto failure = enterPrivateNetworkNamespace(); !failure.empty())
+        return "no private network namespace: " + failure;
+    std::string whyNot;
+    if (!microphone.start (whyNot))
+        return "no virtual microphone: " + whyNot;
+    return {};
 }
 } // namespace zarvo::test

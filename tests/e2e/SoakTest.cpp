@@ -284,20 +284,7 @@ protected:
         ::unsetenv ("ZARVO_SOAK_CYCLES");
         ::unsetenv ("ZARVO_SOAK_IDLE_SECONDS");
 
-        if (!displayAvailable())
-        {
-            if (runningInCi())
-                FAIL() << "no X display (run under xvfb-run)";
-            GTEST_SKIP() << "no X display (run under xvfb-run)";
-        }
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
-        std::string whyNot;
-        if (!microphone.start (whyNot))
-        {
-            if (fuseIsRequired())
-                FAIL() << "no virtual microphone: " << whyNot;
-            GTEST_SKIP() << "no virtual microphone: " << whyNot;
-        }
+        ZARVO_READY_FOR_THE_APP (microphone);
 
         AppUnderTest::Launch launch;
         launch.appPath = ZARVO_APP_PATH;
@@ -308,13 +295,7 @@ protected:
         started = Clock::now();
         app = std::make_unique<AppUnderTest> (launch);
         if (!app->findWindow (20000))
-        {
-            const auto exitCode = app->waitForExit (2000);
-            if (exitCode == 0)
-                FAIL() << "the application ended at once without a window, as a second copy does: a copy "
-                          "this test started earlier still holds the single-instance lock in its own /var/tmp";
-            FAIL() << "the application showed no window; it printed:\n" << app->printed() << "\nand logged:" << tail();
-        }
+            FAIL() << app->whyNoWindow() << "\nand logged:" << tail();
     }
 
     void TearDown() override

@@ -109,21 +109,8 @@ class StandardError : public ::testing::TestWithParam<Case>
 protected:
     void SetUp() override
     {
-        if (!displayAvailable())
-        {
-            if (runningInCi())
-                FAIL() << "no X display (run under xvfb-run)";
-            GTEST_SKIP() << "no X display (run under xvfb-run)";
-        }
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
+        ZARVO_READY_FOR_THE_APP (microphone);
         ZARVO_PRIVATE_TMPFS ("/run");
-        std::string whyNot;
-        if (!microphone.start (whyNot))
-        {
-            if (fuseIsRequired())
-                FAIL() << "no virtual microphone: " << whyNot;
-            GTEST_SKIP() << "no virtual microphone: " << whyNot;
-        }
     }
 
     StreamEnds makeStream (Kind kind)
@@ -175,7 +162,7 @@ protected:
         app = std::make_unique<AppUnderTest> (launch);
 
         const auto path = microphone.devicePath();
-        EXPECT_TRUE (app->findWindow (20000)) << "no window; the app printed:\n" << app->printed();
+        EXPECT_TRUE (app->findWindow (20000)) << app->whyNoWindow();
         EXPECT_TRUE (waitForPolls (200)) << "the app did not poll the microphone";
         EXPECT_TRUE (app->waitForPrinted ("Device Found\n  type: ff01 0009\n  path: " + path + "\n")) << app->printed();
         EXPECT_TRUE (app->waitForPrinted ("Path: " + path + "\n")) << app->printed();
@@ -186,13 +173,7 @@ protected:
         const auto exitCode = app->waitForExit (20000);
         EXPECT_EQ (exitCode, std::optional<int> (0));
         if (!drained)
-        {
-            std::string text;
-            char chunk[1 << 16];
-            for (ssize_t n; (n = ::read (stream.readEnd.get(), chunk, sizeof chunk)) > 0;)
-                text.append (chunk, (size_t)n);
-            return splitAt (text);
-        }
+            return splitAt (readToTheEnd (stream.readEnd.get()));
         EXPECT_TRUE (app->waitForEndOfLog (20000)) << "standard error stayed open after the app ended";
         return app->logLines();
     }

@@ -161,4 +161,12 @@ std::string overflowingJournalStreamOf (int fd)
     device += wrap;
     return device.toString (10).toStdString() + own.substr (colon);
 }
+std::string readToTheEnd (int fd)
+{
+    std::string text;
+    char chunk[1 << 16];
+    for (ssize_t n; (n = ::read (fd, chunk, sizeof chunk)) > 0;)
+        text.append (chunk, (size_t)n);
+    return text;
+}
 } // namespace zarvo::test

@@ -50,6 +50,9 @@ StreamEnds terminalEnds();
 // A file created empty at `path`: the write end appends, the read end reads from its start.
 StreamEnds fileEnds (const std::string& path);
 
+// Everything the read end gives until every writer has closed it.
+std::string readToTheEnd (int fd);
+
 // "DEV:INODE" of the descriptor's stream, in decimal, as the JOURNAL_STREAM variable names one.
 std::string journalStreamOf (int fd);
 // The same with 2^64 added to the device's number: a reader whose numbers wrap around would take it

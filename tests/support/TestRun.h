@@ -12,8 +12,8 @@ namespace zarvo::test
 bool runningInCi();
 
 // The exit code of a run in which at least one case was skipped and none failed; every test
-// registered with CTest has it as its SKIP_RETURN_CODE.
-constexpr int skipExitCode = 77;
+// registered with CTest has it as its SKIP_RETURN_CODE (the build defines it for both).
+constexpr int skipExitCode = ZARVO_SKIP_EXIT_CODE;
 
 // Runs every case and returns the exit code: 0, skipExitCode, or 1 when a case failed. Each skipped
 // case is named at the end on a line of its own, "skipped case: SUITE.NAME: WHY", for the test
