@@ -6,6 +6,7 @@
 #include "FuseHidrawServer.h"
 #include "HidTransport.h"
 #include "MicrophoneModel.h"
+#include "TestRun.h"
 #include "VirtualMicrophone.h"
 
 #include <gtest/gtest.h>
@@ -184,12 +185,7 @@ protected:
     void SetUp() override
     {
         std::string whyNot;
-        if (!server.start (whyNot))
-        {
-            if (zarvo::test::fuseIsRequired())
-                FAIL() << "CI=true requires the virtual microphone, but FUSE cannot be used: " << whyNot;
-            GTEST_SKIP() << whyNot;
-        }
+        ZARVO_REQUIRE (server.start (whyNot) ? std::string() : "no virtual microphone: " + whyNot);
         device.reset (hid::hid_open_path (server.path().c_str()));
         ASSERT_NE (device, nullptr) << "cannot open " << server.path();
     }

@@ -266,7 +266,7 @@ class EndToEnd : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ZARVO_READY_FOR_THE_APP (microphone);
+        ZARVO_REQUIRE (readyForTheApp (microphone));
         mountDirectory = juce::File (microphone.devicePath()).getParentDirectory().getFullPathName().toStdString();
 
         AppUnderTest::Launch launch;

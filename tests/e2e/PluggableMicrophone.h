@@ -61,20 +61,7 @@ private:
 bool isMountPoint (const std::string& directory);
 
 // What a test that starts the app against the microphone needs first: an X display, the process in
-// its private network namespace, and the microphone started. Empty when all is there, else why not.
+// its private network namespace, and the microphone started. Empty when all is there, else why not
+// (for ZARVO_REQUIRE).
 std::string readyForTheApp (PluggableMicrophone& microphone);
 } // namespace zarvo::test
-
-// In a fixture's SetUp: readyForTheApp, or the test leaves: skipped where the machine cannot give
-// what it needs, failed under CI.
-#define ZARVO_READY_FOR_THE_APP(microphone)                                                                            \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        const auto zarvoNotReady = ::zarvo::test::readyForTheApp (microphone);                                         \
-        if (!zarvoNotReady.empty())                                                                                    \
-        {                                                                                                              \
-            if (::zarvo::test::runningInCi())                                                                          \
-                FAIL() << zarvoNotReady;                                                                               \
-            GTEST_SKIP() << zarvoNotReady;                                                                             \
-        }                                                                                                              \
-    } while (false)

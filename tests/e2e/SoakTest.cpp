@@ -284,7 +284,7 @@ protected:
         ::unsetenv ("ZARVO_SOAK_CYCLES");
         ::unsetenv ("ZARVO_SOAK_IDLE_SECONDS");
 
-        ZARVO_READY_FOR_THE_APP (microphone);
+        ZARVO_REQUIRE (readyForTheApp (microphone));
 
         AppUnderTest::Launch launch;
         launch.appPath = ZARVO_APP_PATH;

@@ -109,7 +109,7 @@ class StandardError : public ::testing::TestWithParam<Case>
 protected:
     void SetUp() override
     {
-        ZARVO_READY_FOR_THE_APP (microphone);
+        ZARVO_REQUIRE (readyForTheApp (microphone));
         ZARVO_PRIVATE_TMPFS ("/run");
     }
 

@@ -71,7 +71,7 @@ std::string StdoutCapture::text() const
         const auto n = ::pread (fileFd, chunk, sizeof (chunk), offset);
         if (n <= 0)
             break;
-        result.append (chunk, (size_t) n);
+        result.append (chunk, (size_t)n);
         offset += n;
     }
     return result;

@@ -3,7 +3,7 @@
 // programs it starts, and by nothing else on the machine.
 #pragma once
 
-#include "TestRun.h" // runningInCi
+#include "TestRun.h" // ZARVO_REQUIRE
 
 #include <gtest/gtest.h>
 
@@ -29,13 +29,5 @@ std::string mountPrivateTmpfs (const std::string& directory);
 // Mounts an empty tmpfs over the directory in the private mount namespace, or leaves the current
 // test: skipped where that is not possible, failed under CI.
 #define ZARVO_PRIVATE_TMPFS(directory)                                                                                 \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        const auto zarvoTmpfsFailure = ::zarvo::test::mountPrivateTmpfs (directory);                                   \
-        if (!zarvoTmpfsFailure.empty())                                                                                \
-        {                                                                                                              \
-            if (::zarvo::test::runningInCi())                                                                          \
-                FAIL() << "no private tmpfs on " << (directory) << ": " << zarvoTmpfsFailure;                          \
-            GTEST_SKIP() << "no private tmpfs on " << (directory) << ": " << zarvoTmpfsFailure;                        \
-        }                                                                                                              \
-    } while (false)
+    ZARVO_REQUIRE (::zarvo::test::withReason (std::string ("no private tmpfs on ") + (directory) + ": ",               \
+                                              ::zarvo::test::mountPrivateTmpfs (directory)))

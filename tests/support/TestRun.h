@@ -3,6 +3,8 @@
 // run in which cases were skipped from one that passed.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace zarvo::test
@@ -10,6 +12,12 @@ namespace zarvo::test
 // True when running under CI (CI=true), where a test must fail, not skip, for want of what it needs
 // (FUSE, a namespace, a display).
 bool runningInCi();
+
+// Empty when `failure` is, else `what` followed by it: for ZARVO_REQUIRE.
+inline std::string withReason (const std::string& what, const std::string& failure)
+{
+    return failure.empty() ? failure : what + failure;
+}
 
 // The exit code of a run in which at least one case was skipped and none failed; every test
 // registered with CTest has it as its SKIP_RETURN_CODE (the build defines it for both).
@@ -21,3 +29,17 @@ constexpr int skipExitCode = ZARVO_SKIP_EXIT_CODE;
 // no case runs: under CI=true the run fails with that reason, anywhere else it is skipped with it.
 int runTests (int argc, char** argv, const std::string& cannotRunBecause = {});
 } // namespace zarvo::test
+
+// Leaves the current test when `whyNot` (a string) is not empty: skipped with that reason, or failed
+// under CI, where a test must not skip for want of what the machine should give it.
+#define ZARVO_REQUIRE(whyNot)                                                                                          \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        const std::string zarvoWhyNot = (whyNot);                                                                      \
+        if (!zarvoWhyNot.empty())                                                                                      \
+        {                                                                                                              \
+            if (::zarvo::test::runningInCi())                                                                          \
+                FAIL() << zarvoWhyNot;                                                                                 \
+            GTEST_SKIP() << zarvoWhyNot;                                                                               \
+        }                                                                                                              \
+    } while (false)

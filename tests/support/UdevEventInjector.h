@@ -3,7 +3,7 @@
 // real libudev monitor (source "udev") created afterwards in the same process receives them.
 #pragma once
 
-#include "TestRun.h" // runningInCi
+#include "TestRun.h" // ZARVO_REQUIRE
 
 #include <gtest/gtest.h>
 
@@ -61,13 +61,5 @@ bool runMessageLoopUntil (const std::function<bool()>& done, int timeoutMs = 300
 // Enters the private network namespace, or leaves the current test: skipped where that is not
 // possible, failed under CI.
 #define ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE()                                                                        \
-    do                                                                                                                 \
-    {                                                                                                                  \
-        const auto zarvoNamespaceFailure = ::zarvo::test::enterPrivateNetworkNamespace();                              \
-        if (!zarvoNamespaceFailure.empty())                                                                            \
-        {                                                                                                              \
-            if (::zarvo::test::runningInCi())                                                                          \
-                FAIL() << "no private network namespace: " << zarvoNamespaceFailure;                                   \
-            GTEST_SKIP() << "no private network namespace: " << zarvoNamespaceFailure;                                 \
-        }                                                                                                              \
-    } while (false)
+    ZARVO_REQUIRE (                                                                                                    \
+        ::zarvo::test::withReason ("no private network namespace: ", ::zarvo::test::enterPrivateNetworkNamespace()))

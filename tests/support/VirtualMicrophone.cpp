@@ -1,7 +1,5 @@
 #include "VirtualMicrophone.h"
 
-#include "TestRun.h"
-
 namespace zarvo::test
 {
 VirtualMicrophone::VirtualMicrophone() : VirtualMicrophone (Identity{}) {}
@@ -46,10 +44,5 @@ hid::linux_layer::EntrySource VirtualMicrophone::enumerationSource() const
             return {};
         return { enumerationEntry() };
     };
-}
-
-bool fuseIsRequired()
-{
-    return runningInCi();
 }
 } // namespace zarvo::test

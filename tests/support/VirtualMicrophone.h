@@ -62,7 +62,4 @@ private:
     MicrophoneModel device;
     std::unique_ptr<FuseHidrawServer> server;
 };
-
-// True when a test that cannot use FUSE must fail rather than be skipped (CI=true).
-bool fuseIsRequired();
 } // namespace zarvo::test

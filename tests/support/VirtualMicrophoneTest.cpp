@@ -1,16 +1,14 @@
 #include "VirtualMicrophoneTest.h"
 
+#include "TestRun.h"
+
 namespace zarvo::test
 {
 void VirtualMicrophoneTest::SetUp()
 {
     mic = std::make_unique<VirtualMicrophone> (identity());
     std::string whyNot;
-    if (mic->start (whyNot))
-        return;
-    if (fuseIsRequired())
-        FAIL() << "CI=true requires the virtual microphone, but FUSE cannot be used: " << whyNot;
-    GTEST_SKIP() << whyNot;
+    ZARVO_REQUIRE (mic->start (whyNot) ? std::string() : "no virtual microphone: " + whyNot);
 }
 
 void VirtualMicrophoneTest::TearDown()
