@@ -37,43 +37,6 @@ Reports synchronisation (int muted, int noiseOn, int reverbOn)
 
 const Reports startupCommand = sent (setFrame (microphoneGroup, 0, 1));
 
-bool isPoll (const Bytes& bytes)
-{
-    return bytes == heartbeatQuery || bytes == levelQuery;
-}
-
-// The value of a set frame of the group and parameter, or -1 for any other report.
-int setValue (const Bytes& bytes, unsigned char group, unsigned char parameter)
-{
-    if (bytes.size() < 9 || bytes[1] != 0xA5 || bytes[2] != 0x5A || bytes[3] != group || bytes[4] != 0x03 ||
-        bytes[5] != parameter)
-        return -1;
-    return bytes[6] | (bytes[7] << 8);
-}
-
-std::string describe (const Bytes& bytes)
-{
-    // Up to the frame's end mark; the zeros after it say nothing.
-    std::string text;
-    for (size_t i = 0; i < bytes.size() && i < 12; ++i)
-    {
-        char hex[4];
-        std::snprintf (hex, sizeof hex, "%02X ", bytes[i]);
-        text += hex;
-        if (i > 3 && bytes[i] == 0x16)
-            break;
-    }
-    return text;
-}
-
-std::string describe (const Reports& reports)
-{
-    std::string text;
-    for (const auto& bytes : reports)
-        text += "\n  " + describe (bytes);
-    return text;
-}
-
 // ---- pictures. Panel coordinates; every colour is the one the artwork or the code gives it.
 
 const juce::Colour orange (255, 171, 33); // knobs and the track of an enabled slider

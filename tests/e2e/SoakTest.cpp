@@ -68,35 +68,6 @@ const Reports arrival =
     sent (setFrame (microphoneGroup, 1, 0)) + sent (setFrame (noiseGroup, 0, 0)) + sent (setFrame (reverbGroup, 0, 0)) +
     sent (setFrame (microphoneGroup, 0, 1)) + Reports{ infoQuery };
 
-bool isPoll (const Bytes& bytes)
-{
-    return bytes == heartbeatQuery || bytes == levelQuery;
-}
-
-bool isGainFrame (const Bytes& bytes)
-{
-    return bytes.size() > 5 && bytes[1] == 0xA5 && bytes[2] == 0x5A && bytes[3] == microphoneGroup &&
-           bytes[4] == 0x03 && bytes[5] == 2;
-}
-
-std::string describe (const Reports& reports)
-{
-    std::string text;
-    for (const auto& bytes : reports)
-    {
-        text += "\n  ";
-        for (size_t i = 0; i < bytes.size() && i < 12; ++i)
-        {
-            char hex[4];
-            std::snprintf (hex, sizeof hex, "%02X ", bytes[i]);
-            text += hex;
-            if (i > 3 && bytes[i] == 0x16)
-                break;
-        }
-    }
-    return text;
-}
-
 // ---- the log: only these lines are kept; the rest is counted and dropped
 
 const char* const removalLine = "1===========";
@@ -247,7 +218,7 @@ void print (const std::string& text)
     std::cout << "[ soak     ] " << text << std::endl;
 }
 
-std::string describe (const Footprint& footprint)
+std::string summary (const Footprint& footprint)
 {
     return std::to_string (footprint.descriptors) + " descriptors, " + std::to_string (footprint.threads) +
            " threads, VmRSS " + std::to_string (footprint.residentKb) + " kB";
@@ -431,7 +402,8 @@ void Soak::unplugsAndReplugs (int number)
         app->dragTo ({ sliderX (value += step), gainY });
         juce::Thread::sleep (40);
     }
-    ASSERT_TRUE (waitForReports ([] (const Reports& all) { return std::any_of (all.begin(), all.end(), isGainFrame); }))
+    const auto isGain = [] (const Bytes& bytes) { return setValue (bytes, microphoneGroup, 2) >= 0; };
+    ASSERT_TRUE (waitForReports ([&] (const Reports& all) { return std::any_of (all.begin(), all.end(), isGain); }))
         << where() << "the drag sent no gain to the microphone:" << describe (commandsSinceClear());
 
     std::string whyNot;
@@ -484,17 +456,17 @@ void Soak::cyclesThePlug()
         if (number == firstReading)
         {
             baseline = settledFootprint (app->pid);
-            print ("after cycle " + std::to_string (number) + ": " + describe (baseline));
+            print ("after cycle " + std::to_string (number) + ": " + summary (baseline));
         }
         else if (number % 100 == 0 && number != cycles)
-            print ("after cycle " + std::to_string (number) + ": " + describe (readFootprint (app->pid)) + ", " +
+            print ("after cycle " + std::to_string (number) + ": " + summary (readFootprint (app->pid)) + ", " +
                    std::to_string ((int)secondsSince (phaseStart)) + " s");
     }
     cycle = 0;
     const auto end = settledFootprint (app->pid);
     const auto seconds = secondsSince (phaseStart);
     const auto lines = app->logCounts().lines - linesAtStart;
-    print ("after cycle " + std::to_string (cycles) + ": " + describe (end));
+    print ("after cycle " + std::to_string (cycles) + ": " + summary (end));
     print (std::to_string (cycles) + " cycles in " + decimal (seconds) + " s (" + decimal (seconds / cycles, 2) +
            " s each), " + std::to_string (lines) + " log lines, " + std::to_string ((long)(lines / seconds)) +
            " a second");
@@ -551,12 +523,12 @@ void Soak::standsIdle()
         {
             baseline = settledFootprint (app->pid);
             baselineTaken = true;
-            print ("idle " + std::to_string ((int)elapsed) + " s: " + describe (baseline));
+            print ("idle " + std::to_string ((int)elapsed) + " s: " + summary (baseline));
         }
         else if (elapsed >= nextReport && elapsed < idleSeconds)
         {
             const auto lines = app->logCounts().lines - linesAtStart;
-            print ("idle " + std::to_string ((int)elapsed) + " s: " + describe (readFootprint (app->pid)) + ", " +
+            print ("idle " + std::to_string ((int)elapsed) + " s: " + summary (readFootprint (app->pid)) + ", " +
                    std::to_string ((long)(lines / elapsed)) + " log lines a second, " + std::to_string (polls) +
                    " heartbeats");
             nextReport += report;
@@ -565,7 +537,7 @@ void Soak::standsIdle()
     const auto seconds = secondsSince (phaseStart);
     const auto end = settledFootprint (app->pid);
     const auto lines = app->logCounts().lines - linesAtStart;
-    print ("idle " + std::to_string ((int)seconds) + " s: " + describe (end));
+    print ("idle " + std::to_string ((int)seconds) + " s: " + summary (end));
     print (decimal (seconds) + " s idle: " + std::to_string (polls) + " heartbeats, " + std::to_string (lines) +
            " log lines, " + std::to_string ((long)(lines / seconds)) + " a second");
     print ("resident memory over the idle time after the first reading: " +

@@ -4,7 +4,9 @@
 
 #include "MicrophoneModel.h"
 
+#include <cstdio>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 namespace zarvo::test::wire
@@ -49,5 +51,44 @@ inline Reports operator+ (Reports first, const Reports& then)
 inline Reports sent (const Bytes& frame)
 {
     return { frame, query (frame[3]) };
+}
+
+// The heartbeat's polls, which go on between and beside every command.
+inline bool isPoll (const Bytes& bytes)
+{
+    return bytes == heartbeatQuery || bytes == levelQuery;
+}
+
+// The value of a set frame of the group and parameter, or -1 for any other report.
+inline int setValue (const Bytes& bytes, unsigned char group, unsigned char parameter)
+{
+    if (bytes.size() < 9 || bytes[1] != 0xA5 || bytes[2] != 0x5A || bytes[3] != group || bytes[4] != 0x03 ||
+        bytes[5] != parameter)
+        return -1;
+    return bytes[6] | (bytes[7] << 8);
+}
+
+// A report in hex for a failure's message, up to the frame's end mark: the zeros after it say nothing.
+inline std::string describe (const Bytes& bytes)
+{
+    std::string text;
+    for (size_t i = 0; i < bytes.size() && i < 12; ++i)
+    {
+        char hex[4];
+        std::snprintf (hex, sizeof hex, "%02X ", bytes[i]);
+        text += hex;
+        if (i > 3 && bytes[i] == 0x16)
+            break;
+    }
+    return text;
+}
+
+// One report a line.
+inline std::string describe (const Reports& reports)
+{
+    std::string text;
+    for (const auto& bytes : reports)
+        text += "\n  " + describe (bytes);
+    return text;
 }
 } // namespace zarvo::test::wire

@@ -13,6 +13,7 @@
 #include "PluggableMicrophone.h"
 #include "PrivateMountNamespace.h"
 #include "StreamEnds.h"
+#include "Wire.h"
 
 #include <algorithm>
 #include <atomic>
@@ -35,7 +36,7 @@ namespace
 {
 using test::AppUnderTest;
 using test::MicrophoneModel;
-using Bytes = MicrophoneModel::Bytes;
+namespace wire = test::wire;
 
 // ---- the single-instance lock
 
@@ -62,21 +63,6 @@ bool waitForNoOtherCopy (const Options& options)
 
 // ---- the wire
 
-bool isQuery (const Bytes& bytes, unsigned char group)
-{
-    return bytes.size() >= 6 && bytes[1] == 0xA5 && bytes[2] == 0x5A && bytes[3] == group && bytes[4] == 0x00 &&
-           bytes[5] == 0x16;
-}
-
-// The value of a set frame of that group and parameter, or -1 for any other report.
-int setValue (const Bytes& bytes, unsigned char group, unsigned char parameter)
-{
-    if (bytes.size() < 9 || bytes[1] != 0xA5 || bytes[2] != 0x5A || bytes[3] != group || bytes[4] != 0x03 ||
-        bytes[5] != parameter)
-        return -1;
-    return bytes[6] | (bytes[7] << 8);
-}
-
 using Transfers = std::vector<MicrophoneModel::Transfer>;
 
 // The outputs in order: pointers into `transfers`, which must outlive them.
@@ -95,7 +81,7 @@ std::optional<Clock::time_point> firstPoll (const Transfers& transfers)
 {
     const auto outputs = outputsOf (transfers);
     for (size_t i = 0; i + 1 < outputs.size(); ++i)
-        if (isQuery (outputs[i]->bytes, group::heartbeat) && isQuery (outputs[i + 1]->bytes, group::inputLevel))
+        if (outputs[i]->bytes == wire::heartbeatQuery && outputs[i + 1]->bytes == wire::levelQuery)
             return outputs[i]->receivedAt;
     return {};
 }
@@ -106,7 +92,7 @@ std::optional<Clock::time_point> firstSet (const Transfers& transfers, unsigned 
 {
     for (const auto* output : outputsOf (transfers))
     {
-        const int sent = setValue (output->bytes, group, parameter);
+        const int sent = wire::setValue (output->bytes, group, parameter);
         if (sent >= 0 && (value < 0 || sent == value) && output->receivedAt >= from)
             return output->receivedAt;
     }
@@ -237,7 +223,7 @@ std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, Mic
         size_t frames = 0;
         const auto transfers = model.transfers();
         for (const auto* output : outputsOf (transfers))
-            frames += setValue (output->bytes, group::microphone, param::gain) >= 0 ? 1 : 0;
+            frames += wire::setValue (output->bytes, group::microphone, param::gain) >= 0 ? 1 : 0;
         quiet = frames == seen ? quiet + 50 : 0;
         seen = frames;
     }
@@ -406,8 +392,9 @@ IdleFigures measureIdle (const Options& options, Run& run, MicrophoneModel& mode
         figures.kib.push_back (bytes / 1024 / seconds);
         long long polls = 0;
         for (const auto& transfer : model.transfers())
-            polls += transfer.direction == MicrophoneModel::Direction::output && isQuery (transfer.bytes, 0) &&
-                             transfer.receivedAt >= t0 && transfer.receivedAt <= t1
+            polls += transfer.direction == MicrophoneModel::Direction::output &&
+                             transfer.bytes == wire::heartbeatQuery && transfer.receivedAt >= t0 &&
+                             transfer.receivedAt <= t1
                          ? 1
                          : 0;
         figures.polls.push_back ((double)polls / seconds);
