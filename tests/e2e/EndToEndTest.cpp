@@ -6,6 +6,7 @@
 // bounds; no assertion rests on how long anything took.
 #include "AppUnderTest.h"
 #include "Deadline.h"
+#include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
@@ -70,12 +71,6 @@ bool pixelIs (const juce::Image& shot, juce::Point<int> at, juce::Colour wanted,
     return near (shot.getPixelAt (at.x, at.y), wanted, tolerance);
 }
 
-// The sliders' tracks run from x 113 (value 0) to 497 (value 100).
-int sliderX (int value)
-{
-    return 113 + value * 384 / 100;
-}
-
 // The gain slider's value in device units, and the value whose units those are (-1 for none).
 int gainUnits (int value)
 {
@@ -90,7 +85,7 @@ int gainValueOf (int units)
     return -1;
 }
 
-constexpr int gainY = 198, noiseSliderY = 308, depthSliderY = 433, timeSliderY = 502;
+constexpr int noiseSliderY = 308, depthSliderY = 433, timeSliderY = 502;
 
 // The orange track reaches the thumb: orange a little before the value, not a little after it.
 bool sliderShows (const juce::Image& shot, int y, int value)
@@ -632,7 +627,6 @@ void EndToEnd::clicksAndSees (const Gesture& gesture)
 
 void EndToEnd::mutesAndUnmutes()
 {
-    const juce::Point<int> muteButton (63, 98);
     clicksAndSees ({ "the red mute button",
                      muteButton,
                      setFrame (microphoneGroup, 1, 1),
@@ -770,7 +764,7 @@ void EndToEnd::showsTheUnpluggedMicrophone()
     // The mask takes the click: the mute button stays as it was. Once the close button lights up
     // under the pointer that moved there next, the window has handled the click.
     const auto clickMark = app->logMark();
-    app->click ({ 63, 98 });
+    app->click (muteButton);
     ASSERT_TRUE (app->hoverTheCloseButton()) << "the close button did not light up under the pointer";
     EXPECT_FALSE (logHasSince ("open Mic Noise Suppressor success", clickMark)) << "a click went through the mask";
     EXPECT_TRUE (pixelIs (app->panelShot(), mutePoint, underDarkLayer (unmutedDisc)));

@@ -15,6 +15,7 @@
 // only the few lines waited for are kept.
 #include "AppUnderTest.h"
 #include "Deadline.h"
+#include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
@@ -235,14 +236,6 @@ constexpr bool sanitized = true;
 #else
 constexpr bool sanitized = false;
 #endif
-
-// Panel coordinates.
-int sliderX (int value)
-{
-    return 113 + value * 384 / 100;
-}
-constexpr int gainY = 198;
-const juce::Point<int> muteButton (63, 98);
 
 class Soak : public ::testing::Test
 {

@@ -10,6 +10,7 @@
 #include "CommandFrame.h"
 #include "FakePointer.h"
 #include "InstanceLock.h"
+#include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
 #include "PrivateMountNamespace.h"
 #include "StreamEnds.h"
@@ -176,14 +177,6 @@ pid_t xServer()
 
 // ---- driving the application
 
-// Panel coordinates: the gain slider's track runs from x 113 (value 0) to 497 (value 100).
-int sliderX (int value)
-{
-    return 113 + value * 384 / 100;
-}
-constexpr int gainY = 198;
-const juce::Point<int> mutePoint (50, 98);
-
 void sleepMs (int ms)
 {
     std::this_thread::sleep_for (std::chrono::milliseconds (ms));
@@ -202,11 +195,11 @@ std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, Mic
                                     std::string& whyNot)
 {
     const auto content = app.contentArea();
-    app.moveTo ({ sliderX (from), gainY });
+    app.moveTo ({ test::sliderX (from), test::gainY });
     sleepMs (150);
     model.clearRecord();
     Clock::time_point sent, handled;
-    if (!pointer.pressAndMove (content.getX() + sliderX (to), content.getY() + gainY, sent, handled))
+    if (!pointer.pressAndMove (content.getX() + test::sliderX (to), content.getY() + test::gainY, sent, handled))
     {
         whyNot = pointer.error();
         return {};
@@ -240,7 +233,7 @@ bool clickAndWaitForSet (AppUnderTest& app, MicrophoneModel& model, unsigned cha
                          int value)
 {
     const auto from = Clock::now();
-    app.click (mutePoint);
+    app.click (test::muteButton);
     return waitInRecord (model, 5000,
                          [&] (const Transfers& transfers)
                          { return firstSet (transfers, groupId, parameter, value, from); })
