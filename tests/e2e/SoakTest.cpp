@@ -17,6 +17,7 @@
 #include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "ProcessFootprint.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
 
@@ -25,8 +26,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <dirent.h>
-#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <map>
@@ -34,7 +33,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace zarvo::test;
@@ -118,63 +116,8 @@ bool worthKeeping (const std::string& line)
 
 // ---- the process from outside
 
-struct Footprint
-{
-    int descriptors = -1;
-    int threads = -1;
-    long residentKb = -1;
-    std::map<std::string, int> descriptorKinds; // what the descriptors lead to, numbers of sockets and pipes left out
-    std::map<std::string, int> threadNames;
-};
-
-std::vector<std::string> directoryEntries (const std::string& path)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir (path.c_str()))
-    {
-        while (const dirent* entry = ::readdir (dir))
-            if (entry->d_name[0] != '.')
-                names.push_back (entry->d_name);
-        ::closedir (dir);
-    }
-    return names;
-}
-
-Footprint readFootprint (pid_t pid)
-{
-    Footprint footprint;
-    const auto proc = "/proc/" + std::to_string (pid);
-    const auto descriptors = directoryEntries (proc + "/fd");
-    footprint.descriptors = (int)descriptors.size();
-    for (const auto& fd : descriptors)
-    {
-        char target[512];
-        const auto n = ::readlink ((proc + "/fd/" + fd).c_str(), target, sizeof target - 1);
-        std::string kind = n > 0 ? std::string (target, (size_t)n) : std::string ("?");
-        if (const auto bracket = kind.find (":["); bracket != std::string::npos)
-            kind.erase (bracket);
-        ++footprint.descriptorKinds[kind];
-    }
-    for (const auto& task : directoryEntries (proc + "/task"))
-    {
-        std::ifstream comm (proc + "/task/" + task + "/comm");
-        std::string name;
-        std::getline (comm, name);
-        ++footprint.threadNames[name];
-    }
-    std::ifstream status (proc + "/status");
-    for (std::string line; std::getline (status, line);)
-    {
-        if (line.rfind ("Threads:", 0) == 0)
-            footprint.threads = std::stoi (line.substr (8));
-        else if (line.rfind ("VmRSS:", 0) == 0)
-            footprint.residentKb = std::stol (line.substr (6));
-    }
-    return footprint;
-}
-
 // Two readings in a row that agree, so that a descriptor open for a moment is not counted.
-Footprint settledFootprint (pid_t pid)
+ProcessFootprint settledFootprint (pid_t pid)
 {
     auto last = readFootprint (pid);
     for (int attempt = 0; attempt < 20; ++attempt)
@@ -219,7 +162,7 @@ void print (const std::string& text)
     std::cout << "[ soak     ] " << text << std::endl;
 }
 
-std::string summary (const Footprint& footprint)
+std::string summary (const ProcessFootprint& footprint)
 {
     return std::to_string (footprint.descriptors) + " descriptors, " + std::to_string (footprint.threads) +
            " threads, VmRSS " + std::to_string (footprint.residentKb) + " kB";
@@ -320,7 +263,7 @@ protected:
 
     std::string where() const { return cycle > 0 ? "cycle " + std::to_string (cycle) + ": " : std::string(); }
 
-    void expectUnchanged (const Footprint& before, const Footprint& after, const std::string& phase)
+    void expectUnchanged (const ProcessFootprint& before, const ProcessFootprint& after, const std::string& phase)
     {
         EXPECT_EQ (after.descriptors, before.descriptors)
             << phase << ": open descriptors changed:" << differences (before.descriptorKinds, after.descriptorKinds);
@@ -440,7 +383,7 @@ void Soak::cyclesThePlug()
     const int firstReading = cycles >= 300 ? 100 : std::max (1, cycles / 3);
     const auto phaseStart = Clock::now();
     const auto linesAtStart = app->logCounts().lines;
-    Footprint baseline;
+    ProcessFootprint baseline;
     for (int number = 1; number <= cycles; ++number)
     {
         unplugsAndReplugs (number);
@@ -496,7 +439,7 @@ void Soak::standsIdle()
     const int report = std::max (60, idleSeconds / 6);
     const auto phaseStart = Clock::now();
     const auto linesAtStart = app->logCounts().lines;
-    Footprint baseline;
+    ProcessFootprint baseline;
     bool baselineTaken = false;
     int nextReport = report;
     unsigned long long polls = 0;

@@ -13,6 +13,7 @@
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
 #include "PrivateMountNamespace.h"
+#include "ProcessFootprint.h"
 #include "StreamEnds.h"
 #include "Wire.h"
 
@@ -21,7 +22,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
@@ -139,28 +139,6 @@ long long cpuTicks (pid_t pid)
             stime = std::stoll (field);
     }
     return utime + stime;
-}
-
-// A "Key:  value kB" field of /proc/<pid>/status, as a number.
-long long statusField (pid_t pid, const std::string& key)
-{
-    std::ifstream in ("/proc/" + std::to_string (pid) + "/status");
-    for (std::string line; std::getline (in, line);)
-        if (line.rfind (key + ":", 0) == 0)
-            return std::stoll (line.substr (key.size() + 1));
-    return -1;
-}
-
-int openDescriptors (pid_t pid)
-{
-    int count = 0;
-    if (DIR* directory = ::opendir (("/proc/" + std::to_string (pid) + "/fd").c_str()))
-    {
-        while (const dirent* entry = ::readdir (directory))
-            count += entry->d_name[0] != '.' ? 1 : 0;
-        ::closedir (directory);
-    }
-    return count;
 }
 
 // The X server of DISPLAY, from its lock file /tmp/.X<n>-lock.
@@ -380,7 +358,8 @@ IdleFigures measureIdle (const Options& options, Run& run, MicrophoneModel& mode
         figures.cpu.push_back ((double)(cpu1 - cpu0) / ticksPerSecond / seconds * 100);
         if (x > 0)
             figures.xCpu.push_back ((double)(x1 - x0) / ticksPerSecond / seconds * 100);
-        figures.rss.push_back ((double)statusField (pid, "VmRSS") / 1024);
+        const auto footprint = test::readFootprint (pid);
+        figures.rss.push_back ((double)footprint.residentKb / 1024);
         figures.lines.push_back (lines / seconds);
         figures.kib.push_back (bytes / 1024 / seconds);
         long long polls = 0;
@@ -391,8 +370,8 @@ IdleFigures measureIdle (const Options& options, Run& run, MicrophoneModel& mode
                          ? 1
                          : 0;
         figures.polls.push_back ((double)polls / seconds);
-        figures.descriptors = openDescriptors (pid);
-        figures.threads = (int)statusField (pid, "Threads");
+        figures.descriptors = footprint.descriptors;
+        figures.threads = footprint.threads;
     }
     model.clearRecord();
     return figures;
