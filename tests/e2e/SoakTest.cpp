@@ -67,6 +67,19 @@ const Reports arrival =
     sent (setFrame (microphoneGroup, 1, 0)) + sent (setFrame (noiseGroup, 0, 0)) + sent (setFrame (reverbGroup, 0, 0)) +
     sent (setFrame (microphoneGroup, 0, 1)) + Reports{ infoQuery };
 
+// The heartbeat's query after the first arrival.size() reports: the heartbeat polls the microphone
+// that has heard an arrival's reports (or a start's, which are as many).
+bool polledAfterArrival (const Reports& all)
+{
+    return all.size() > arrival.size() &&
+           std::find (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) != all.end();
+}
+
+// Longer than any stall of a loaded machine, far shorter than a heartbeat that has stopped.
+constexpr std::chrono::milliseconds heartbeatGapLimit{ 5000 };
+// Far above the 60 ms heartbeat's 17 polls a second, far below the 1 ms one's hundreds.
+constexpr double slowHeartbeatLimit = 30.0;
+
 // ---- the log: only these lines are kept; the rest is counted and dropped
 
 const char* const removalLine = "1===========";
@@ -143,6 +156,11 @@ std::string differences (const std::map<std::string, int>& before, const std::ma
         if (delta != 0)
             text += "\n  " + std::string (delta > 0 ? "+" : "") + std::to_string (delta) + " " + name;
     return text;
+}
+
+long long milliseconds (Clock::duration duration)
+{
+    return (long long)std::chrono::duration_cast<std::chrono::milliseconds> (duration).count();
 }
 
 double secondsSince (Clock::time_point start)
@@ -251,14 +269,17 @@ protected:
         }
     }
 
-    // The index of the line, or nothing with a failure that names it and the cycle.
-    std::optional<size_t> expectLine (const std::string& line, size_t from, bool prefix = false, int timeoutMs = 10000)
+    // Waits for the line (or a line starting with it) at or after index `from` and puts its index in
+    // `at`; the failure names the line and the cycle.
+    ::testing::AssertionResult logged (const std::string& line, size_t from, size_t* at = nullptr, bool prefix = false)
     {
-        const auto at = app->waitForLine (line, from, timeoutMs, prefix);
-        if (!at)
-            ADD_FAILURE() << where() << "no log line " << (prefix ? "starting with " : "") << "\"" << line
-                          << "\" after line " << from;
-        return at;
+        const auto found = app->waitForLine (line, from, 10000, prefix);
+        if (!found)
+            return ::testing::AssertionFailure() << where() << "no log line " << (prefix ? "starting with " : "")
+                                                 << "\"" << line << "\" after line " << from;
+        if (at != nullptr)
+            *at = *found;
+        return ::testing::AssertionSuccess();
     }
 
     std::string where() const { return cycle > 0 ? "cycle " + std::to_string (cycle) + ": " : std::string(); }
@@ -298,10 +319,8 @@ protected:
 
 void Soak::startsConnected()
 {
-    const auto constructed = expectLine (constructorEnd, 0);
-    ASSERT_TRUE (constructed.has_value());
-    ASSERT_TRUE (waitForReports ([] (const Reports& all) { return all.size() > 20; }))
-        << "the heartbeat does not reach the microphone";
+    ASSERT_TRUE (logged (constructorEnd, 0));
+    ASSERT_TRUE (waitForReports (polledAfterArrival)) << "the heartbeat does not reach the microphone";
 }
 
 // A press on the track a hand means to drag. A press that comes just as the mask goes, before the
@@ -349,28 +368,23 @@ void Soak::unplugsAndReplugs (int number)
         app->dragTo ({ sliderX (value += step), gainY });
         juce::Thread::sleep (40);
     }
-    const auto removal = expectLine (removalLine, logBefore);
-    ASSERT_TRUE (removal.has_value());
+    size_t removal = 0;
+    ASSERT_TRUE (logged (removalLine, logBefore, &removal));
     app->release();
-    ASSERT_TRUE (expectLine (dragEnded, logBefore, true).has_value());
-    ASSERT_TRUE (expectLine (failedHeartbeat, *removal).has_value()) << "(the heartbeat never failed)";
+    ASSERT_TRUE (logged (dragEnded, logBefore, nullptr, true));
+    ASSERT_TRUE (logged (failedHeartbeat, removal)) << "(the heartbeat never failed)";
 
     microphone.model().clearRecord();
     ASSERT_TRUE (microphone.plug (whyNot)) << where() << whyNot;
-    const auto arrived = expectLine (arrivalLine, *removal);
-    ASSERT_TRUE (arrived.has_value());
-    const auto synced = app->waitForLineWhere ([] (const std::string& line) { return isStatusLine (line); }, *arrived);
+    size_t arrived = 0;
+    ASSERT_TRUE (logged (arrivalLine, removal, &arrived));
+    const auto synced = app->waitForLineWhere ([] (const std::string& line) { return isStatusLine (line); }, arrived);
     ASSERT_TRUE (synced.has_value()) << where() << "no synchronisation after the arrival";
     EXPECT_EQ (statusWithoutGain (app->logLines()[*synced]), "0 * 78 20 0 0 70 ") << where();
-    ASSERT_TRUE (expectLine (informationRead, *synced).has_value());
+    ASSERT_TRUE (logged (informationRead, *synced));
 
     // The microphone that came back hears the arrival's reports first, in their order, and then
     // the heartbeat's polls again.
-    const auto polledAfterArrival = [] (const Reports& all)
-    {
-        return all.size() > arrival.size() &&
-               std::find (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) != all.end();
-    };
     const bool polled = waitForReports (polledAfterArrival);
     const auto all = microphone.model().receivedReports();
     const Reports first (all.begin(), all.begin() + (long)std::min (all.size(), arrival.size()));
@@ -417,10 +431,10 @@ void Soak::standsIdle()
     microphone.model().clearRecord();
     auto mark = app->logMark();
     app->click (muteButton);
-    ASSERT_TRUE (expectLine (mutedLine, mark).has_value());
+    ASSERT_TRUE (logged (mutedLine, mark));
     mark = app->logMark();
     app->click (muteButton);
-    ASSERT_TRUE (expectLine (unmutedLine, mark).has_value());
+    ASSERT_TRUE (logged (unmutedLine, mark));
     app->moveTo ({ 300, 600 });
     const Reports muting = sent (setFrame (microphoneGroup, 1, 1)) + sent (setFrame (microphoneGroup, 1, 0));
     ASSERT_TRUE (waitForReports (
@@ -432,7 +446,8 @@ void Soak::standsIdle()
     ASSERT_TRUE (commandsSinceClear() == muting) << "received:" << describe (commandsSinceClear());
 
     // Then nothing but the heartbeat and the level's polls reach the microphone, which keeps
-    // answering; each look at the record clears it, so that the record stays small.
+    // answering, and the heartbeat never stops for long; each look at the record clears it, so that
+    // the record stays small.
     microphone.model().clearRecord();
     const auto idleMark = app->logMark();
     const int firstReading = idleSeconds >= 240 ? 60 : std::max (1, idleSeconds / 4);
@@ -443,17 +458,33 @@ void Soak::standsIdle()
     bool baselineTaken = false;
     int nextReport = report;
     unsigned long long polls = 0;
+    auto lastHeartbeat = phaseStart;
+    Clock::duration longestGap{};
     while (secondsSince (phaseStart) < idleSeconds)
     {
         juce::Thread::sleep (1000);
         ASSERT_TRUE (app->isRunning()) << "the application ended while it stood idle";
-        const auto received = microphone.model().receivedReports();
+        const auto transfers = microphone.model().transfers();
         microphone.model().clearRecord();
-        polls += (unsigned long long)std::count (received.begin(), received.end(), heartbeatQuery);
         Reports others;
-        std::copy_if (received.begin(), received.end(), std::back_inserter (others),
-                      [] (const Bytes& bytes) { return !isPoll (bytes); });
+        for (const auto& transfer : transfers)
+        {
+            if (transfer.direction != MicrophoneModel::Direction::output || transfer.result <= 0)
+                continue;
+            if (transfer.bytes == heartbeatQuery)
+            {
+                ++polls;
+                longestGap = std::max (longestGap, transfer.receivedAt - lastHeartbeat);
+                lastHeartbeat = transfer.receivedAt;
+            }
+            else if (!isPoll (transfer.bytes))
+                others.push_back (transfer.bytes);
+        }
         ASSERT_TRUE (others.empty()) << "something but the polls reached the idle microphone:" << describe (others);
+        longestGap = std::max (longestGap, Clock::now() - lastHeartbeat);
+        ASSERT_LT (milliseconds (longestGap), heartbeatGapLimit.count())
+            << "the longest time (ms) in which no heartbeat reached the idle microphone, "
+            << decimal (secondsSince (phaseStart)) << " s into the idle time";
         const auto elapsed = secondsSince (phaseStart);
         if (!baselineTaken && elapsed >= firstReading)
         {
@@ -474,11 +505,14 @@ void Soak::standsIdle()
     const auto end = settledFootprint (app->pid);
     const auto lines = app->logCounts().lines - linesAtStart;
     print ("idle " + std::to_string ((int)seconds) + " s: " + summary (end));
-    print (decimal (seconds) + " s idle: " + std::to_string (polls) + " heartbeats, " + std::to_string (lines) +
-           " log lines, " + std::to_string ((long)(lines / seconds)) + " a second");
+    print (decimal (seconds) + " s idle: " + std::to_string (polls) + " heartbeats (" + decimal (polls / seconds) +
+           " a second, at most " + std::to_string (milliseconds (longestGap)) + " ms apart), " +
+           std::to_string (lines) + " log lines, " + std::to_string ((long)(lines / seconds)) + " a second");
     print ("resident memory over the idle time after the first reading: " +
            std::to_string (end.residentKb - baseline.residentKb) + " kB");
     EXPECT_GT (polls, 0u) << "the heartbeat stood still";
+    // Load can only make the heartbeat slower: faster than this, it is not the 60 ms one.
+    EXPECT_LT (polls / seconds, slowHeartbeatLimit) << "after the first command the heartbeat still polls at 1 ms";
     EXPECT_FALSE (app->waitForLine (failedHeartbeat, idleMark, 0).has_value()) << "a heartbeat failed while idle";
     expectUnchanged (baseline, end, "standing idle");
 }
