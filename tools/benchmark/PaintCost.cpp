@@ -10,6 +10,7 @@
 #include "PauseTally.h"
 #include "Quiet.h"
 #include "VirtualMicrophone.h"
+#include "XErrors.h"
 #include "ZarvoHid.h"
 #include "linux/EnumerationSource.h"
 
@@ -17,9 +18,6 @@
 
 #include <functional>
 #include <memory>
-
-// Xlib last: its macros collide with JUCE's names.
-#include <X11/Xlib.h>
 
 namespace zarvo::benchmark
 {
@@ -85,8 +83,7 @@ void measurePaint (const Options& options, Table& table)
         return;
     }
     hid::linux_layer::setEnumerationSource (microphone.enumerationSource());
-    // Without a window manager some of the window's X requests fail; the application ignores them.
-    XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+    test::ignoreXErrors();
 
     std::unique_ptr<ZarvoQ7TRApplication::MainWindow> window;
     {
