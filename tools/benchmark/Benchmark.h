@@ -14,6 +14,9 @@ inline double millisecondsBetween (Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli> (to - from).count();
 }
 
+// The middle sample, or the mean of the two middle ones; 0 for none.
+double median (std::vector<double> samples);
+
 // How often each measurement is repeated, and which sections run.
 struct Options
 {

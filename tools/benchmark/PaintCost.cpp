@@ -63,9 +63,7 @@ std::string pauseNote (const PaintKind& kind)
 {
     if (kind.pauses == 0)
         return "no pauses in it";
-    std::vector<double> sorted = kind.slept;
-    std::sort (sorted.begin(), sorted.end());
-    const auto medianSlept = sorted.empty() ? 0.0 : sorted[sorted.size() / 2];
+    const auto medianSlept = median (kind.slept);
     char text[160];
     std::snprintf (text, sizeof text, "%s pauses of 1 ms per paint, %.2f ms slept (median), taken off",
                    kind.pauses < 0 ? "varying" : std::to_string (kind.pauses).c_str(), medianSlept);

@@ -590,13 +590,12 @@ void measureRealApp (const Options& options, Table& table)
 
     auto roundTrips = firstDrags.roundTrips;
     roundTrips.insert (roundTrips.end(), laterDrags.roundTrips.begin(), laterDrags.roundTrips.end());
-    std::sort (roundTrips.begin(), roundTrips.end());
     char note[320];
     std::snprintf (note, sizeof note,
                    "from the X server having the button press and the first move (XTest requests, as xdotool "
                    "sends them, on the benchmark's own connection; the round trip that delivered them: %.2f ms "
                    "median) to the first gain frame's arrival at the device",
-                   roundTrips.empty() ? 0.0 : roundTrips[roundTrips.size() / 2]);
+                   median (roundTrips));
     const std::string goal = "10 ms + 1 transfer";
     if (firstDrags.toFrame.empty())
         table.fail ("1", "drag start to first gain frame, first drag", "no drag reached the device");

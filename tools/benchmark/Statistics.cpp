@@ -7,15 +7,17 @@
 
 namespace zarvo::benchmark
 {
-namespace
+double median (std::vector<double> samples)
 {
-double median (std::vector<double> sorted)
-{
-    std::sort (sorted.begin(), sorted.end());
-    const auto n = sorted.size();
-    return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    const auto n = samples.size();
+    if (n == 0)
+        return 0;
+    std::sort (samples.begin(), samples.end());
+    return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
 }
 
+namespace
+{
 // Three significant digits at least, never more than three decimals.
 std::string number (double value)
 {

@@ -104,12 +104,6 @@ double timeTransfer (Transfer transfer)
     return ok ? millisecondsBetween (start, end) * 1000.0 : -1;
 }
 
-double median (std::vector<double> values)
-{
-    std::sort (values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 std::string lastLines (const std::string& text, int count)
 {
     const auto lines = juce::StringArray::fromLines (juce::String (text).trim());
