@@ -351,6 +351,16 @@ void AppUnderTest::signal (int signalNumber)
         ::kill (pid, signalNumber);
 }
 
+std::optional<int> AppUnderTest::interrupt (int graceMs)
+{
+    signal (SIGINT);
+    if (const auto ended = waitForExit (graceMs))
+        return ended;
+    signal (SIGKILL);
+    waitForExit (5000);
+    return {};
+}
+
 bool AppUnderTest::findWindow (int timeoutMs)
 {
     windowId = findLastingWindow (pid, timeoutMs, [this] { return isRunning(); });

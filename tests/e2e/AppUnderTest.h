@@ -66,6 +66,10 @@ public:
     bool isRunning();
     // Sends a signal to the process while it runs.
     void signal (int signalNumber);
+    // Asks the app to quit as its close button does (JUCE quits its message loop on SIGINT) and
+    // waits up to graceMs for it to end; kills it when it has not. The exit code when it ended of
+    // itself, nothing when it had to be killed.
+    std::optional<int> interrupt (int graceMs = 5000);
 
     // Finds the process's visible window; false once the time is up.
     bool findWindow (int timeoutMs = 15000);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zarvo::test
 {
@@ -30,5 +31,16 @@ std::optional<pid_t> runningCopy (const std::string& lockFile)
         holder = lock.l_pid;
     ::close (fd);
     return holder;
+}
+
+LockFileCleanup::LockFileCleanup (std::string lockFile)
+    : file (std::move (lockFile)), wasThere (::access (file.c_str(), F_OK) == 0)
+{
+}
+
+LockFileCleanup::~LockFileCleanup()
+{
+    if (!wasThere && !runningCopy (file))
+        ::unlink (file.c_str());
 }
 } // namespace zarvo::test

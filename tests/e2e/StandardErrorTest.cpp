@@ -168,9 +168,7 @@ protected:
         EXPECT_TRUE (app->waitForPrinted ("Path: " + path + "\n")) << app->printed();
         EXPECT_TRUE (app->waitForPrinted ("Get Report 2:258\n")) << app->printed();
 
-        // JUCE quits its message loop on SIGINT, as on the window's close button.
-        app->signal (SIGINT);
-        const auto exitCode = app->waitForExit (20000);
+        const auto exitCode = app->interrupt (20000);
         EXPECT_EQ (exitCode, std::optional<int> (0));
         if (!drained)
             return splitAt (readToTheEnd (stream.readEnd.get()));

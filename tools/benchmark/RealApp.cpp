@@ -41,7 +41,6 @@ namespace wire = test::wire;
 
 // ---- the single-instance lock
 
-using test::instanceLockFile;
 using test::runningCopy;
 
 // Waits while another copy of the application runs; false once the time is up.
@@ -218,17 +217,6 @@ bool clickAndWaitForSet (AppUnderTest& app, MicrophoneModel& model, unsigned cha
         .has_value();
 }
 
-void closeApp (AppUnderTest& app)
-{
-    // JUCE quits its message loop on SIGINT, as the window's close button does.
-    app.signal (SIGINT);
-    if (!app.waitForExit (5000))
-    {
-        app.signal (SIGKILL);
-        app.waitForExit (5000);
-    }
-}
-
 // ---- one run of the application
 
 // Where the application's standard error goes.
@@ -320,7 +308,7 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
         whyNot = exitCode ? "the application ended with code " + std::to_string (*exitCode) + " before it painted"
                           : "the application painted nothing within 20 s";
         if (!exitCode)
-            closeApp (*run.app);
+            run.app->interrupt();
         return {};
     }
     whyNot = "other copies of ZarvoQ7TR kept taking the single-instance lock";
@@ -478,7 +466,7 @@ void measureStarts (const Options& options, Table& table, test::PluggableMicroph
         if (!poll || outputs.empty())
         {
             whyNot = "no heartbeat poll reached the device within 10 s";
-            closeApp (*run->app);
+            run->app->interrupt();
             break;
         }
         toPaint.push_back (run->toPaint);
@@ -492,7 +480,7 @@ void measureStarts (const Options& options, Table& table, test::PluggableMicroph
             const auto drag = dragOnce (*run->app, pointer, model, 65, 70, dragWhyNot);
             firstDrags.add (drag, dragWhyNot);
         }
-        closeApp (*run->app);
+        run->app->interrupt();
     }
     if (toPaint.empty())
     {
@@ -518,7 +506,7 @@ IdlePhases measureLongRun (const Options& options, test::PluggableMicrophone& mi
     if (!waitInRecord (model, 10000, firstPoll) || !run->app->findWindow (20000))
     {
         phases.whyNot = "the application did not connect or show its window";
-        closeApp (*run->app);
+        run->app->interrupt();
         return phases;
     }
     phases = measureIdlePhases (options, *run, model);
@@ -532,7 +520,7 @@ IdlePhases measureLongRun (const Options& options, test::PluggableMicrophone& mi
         drags.add (drag, dragWhyNot);
         value = to;
     }
-    closeApp (*run->app);
+    run->app->interrupt();
     return phases;
 }
 
@@ -551,11 +539,11 @@ IdlePhases measureIdleOnTheJournal (const Options& options, test::PluggableMicro
     if (!run->app->findWindow (20000))
     {
         phases.whyNot = "the application showed no window";
-        closeApp (*run->app);
+        run->app->interrupt();
         return phases;
     }
     phases = measureIdlePhases (options, *run, microphone.model());
-    closeApp (*run->app);
+    run->app->interrupt();
     return phases;
 }
 } // namespace
@@ -577,7 +565,7 @@ void measureRealApp (const Options& options, Table& table)
     FakePointer pointer;
     if (!pointer.error().empty())
         std::cerr << "benchmark: no drags: " << pointer.error() << std::endl;
-    const bool lockFileWasThere = ::access (instanceLockFile().c_str(), F_OK) == 0;
+    const test::LockFileCleanup lockFileCleanup;
 
     Drags firstDrags, laterDrags;
     measureStarts (options, table, microphone, pointer, firstDrags);
@@ -607,10 +595,5 @@ void measureRealApp (const Options& options, Table& table)
     else
         table.add ("1", "drag start to first gain frame, later drags (heartbeat at 60 ms)", "ms", laterDrags.toFrame,
                    goal, firstDrags.toFrame.empty() ? std::string (note) : std::string());
-
-    // The application ran as root: a lock file it created is root's, and a copy that a normal user
-    // starts later could not lock it.
-    if (!lockFileWasThere && !runningCopy())
-        ::unlink (instanceLockFile().c_str());
 }
 } // namespace zarvo::benchmark

@@ -129,15 +129,10 @@ bool obey (const std::string& line, PluggableMicrophone& microphone)
 
 void closeApp (AppUnderTest& app)
 {
-    // JUCE quits its message loop on SIGINT, as the window's close button does.
-    app.signal (SIGINT);
-    if (!app.waitForExit (5000))
-    {
-        std::cerr << "The application did not close within 5 s; ending it.\n";
-        app.signal (SIGKILL);
-        app.waitForExit (5000);
-    }
+    if (!app.interrupt())
+        std::cerr << "The application did not close within 5 s; it was ended.\n";
 }
+
 // Starts the application, obeys the commands until it ends or is told to end, and closes it.
 int runSession (PluggableMicrophone& microphone, const std::string& lockFile, const std::string& logFile)
 {
@@ -257,7 +252,7 @@ int main (int argc, char** argv)
         sayAnotherCopyRuns (holder);
         return 1;
     }
-    const bool lockFileWasThere = ::access (lockFile.c_str(), F_OK) == 0;
+    const LockFileCleanup lockFileCleanup (lockFile);
 
     if (const auto failure = enterPrivateNetworkNamespace(); !failure.empty())
     {
@@ -279,10 +274,6 @@ int main (int argc, char** argv)
     const int result = runSession (microphone, lockFile, logFile);
 
     microphone.stop();
-    // The application ran as root, so a lock file it created is root's: a copy that a normal user
-    // starts later could not lock it, and the one-copy rule would not hold for that user.
-    if (!lockFileWasThere && !runningCopy (lockFile))
-        ::unlink (lockFile.c_str());
     std::cout << "The virtual microphone is unmounted.\n";
     return result;
 }
