@@ -8,6 +8,7 @@
 #include "AppUnderTest.h"
 #include "Benchmark.h"
 #include "CommandFrame.h"
+#include "Deadline.h"
 #include "FakePointer.h"
 #include "InstanceLock.h"
 #include "PanelGeometry.h"
@@ -46,7 +47,7 @@ using test::runningCopy;
 // Waits while another copy of the application runs; false once the time is up.
 bool waitForNoOtherCopy (const Options& options)
 {
-    const auto end = Clock::now() + std::chrono::minutes (options.lockWaitMinutes);
+    const test::Deadline end (options.lockWaitMinutes * 60 * 1000);
     bool told = false;
     while (const auto holder = runningCopy())
     {
@@ -54,7 +55,7 @@ bool waitForNoOtherCopy (const Options& options)
             std::cerr << "benchmark: another copy of ZarvoQ7TR runs (process " << *holder
                       << "); only one can run at a time: waiting until it has ended" << std::endl;
         told = true;
-        if (Clock::now() > end)
+        if (end.passed())
             return false;
         std::this_thread::sleep_for (std::chrono::seconds (2));
     }
@@ -86,6 +87,16 @@ std::optional<Clock::time_point> firstPoll (const Transfers& transfers)
     return {};
 }
 
+// The gain frames in order: the values they set and when they arrived.
+std::vector<std::pair<int, Clock::time_point>> gainFrames (const Transfers& transfers)
+{
+    std::vector<std::pair<int, Clock::time_point>> frames;
+    for (const auto* output : outputsOf (transfers))
+        if (const int value = wire::setValue (output->bytes, group::microphone, param::gain); value >= 0)
+            frames.emplace_back (value, output->receivedAt);
+    return frames;
+}
+
 // The first report that set this parameter to a value (any value: -1) at or after `from`.
 std::optional<Clock::time_point> firstSet (const Transfers& transfers, unsigned char group, unsigned char parameter,
                                            int value, Clock::time_point from)
@@ -105,12 +116,12 @@ std::optional<Clock::time_point>
 waitInRecord (MicrophoneModel& model, int timeoutMs,
               const std::function<std::optional<Clock::time_point> (const Transfers&)>& find)
 {
-    const auto end = Clock::now() + std::chrono::milliseconds (timeoutMs);
+    const test::Deadline end (timeoutMs);
     for (;;)
     {
         if (const auto found = find (model.transfers()))
             return found;
-        if (Clock::now() > end)
+        if (end.passed())
             return {};
         std::this_thread::sleep_for (std::chrono::milliseconds (10));
     }
@@ -154,6 +165,11 @@ pid_t xServer()
 
 // ---- driving the application
 
+// The lines a drag of the gain slider writes as it queues a value at a tick of its timer, and as
+// it ends, followed by the value it ended on, in device units.
+const std::string queuedLine = "~~singleQueue Put a piece of data into a Queue";
+const std::string dragEndedLine = "GainsliderDragEnded: ";
+
 void sleepMs (int ms)
 {
     std::this_thread::sleep_for (std::chrono::milliseconds (ms));
@@ -168,6 +184,11 @@ struct DragTiming
 // One drag start: the pointer rests on the thumb, then the button goes down and the pointer makes
 // its first move. Times it to the first gain frame at the device, lets go and waits until the
 // drag's last value has gone out.
+//
+// The drag queues its value at the press, at each tick of its 60 ms timer (each logs
+// queuedLine) and at the release (logged with the value in dragEndedLine); the pacer sends them
+// one by one, in order. The drag's last value is out once as many gain frames as values queued
+// have reached the device.
 std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, MicrophoneModel& model, int from, int to,
                                     std::string& whyNot)
 {
@@ -175,6 +196,7 @@ std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, Mic
     app.moveTo ({ test::sliderX (from), test::gainY });
     sleepMs (150);
     model.clearRecord();
+    const auto logBefore = app.logMark();
     Clock::time_point sent, handled;
     if (!pointer.pressAndMove (content.getX() + test::sliderX (to), content.getY() + test::gainY, sent, handled))
     {
@@ -185,21 +207,41 @@ std::optional<DragTiming> dragOnce (AppUnderTest& app, FakePointer& pointer, Mic
                                      [sent] (const Transfers& transfers)
                                      { return firstSet (transfers, group::microphone, param::gain, -1, sent); });
     app.release();
-    // The release queues the final value: wait until the gain frames have stopped for a while.
-    size_t seen = 0;
-    for (int quiet = 0, waited = 0; quiet < 300 && waited < 3000; waited += 50)
+
+    const auto ended = app.waitForLine (dragEndedLine, logBefore, 5000, true);
+    if (!ended)
     {
-        sleepMs (50);
-        size_t frames = 0;
-        const auto transfers = model.transfers();
-        for (const auto* output : outputsOf (transfers))
-            frames += wire::setValue (output->bytes, group::microphone, param::gain) >= 0 ? 1 : 0;
-        quiet = frames == seen ? quiet + 50 : 0;
-        seen = frames;
+        whyNot = "the drag logged no end within 5 s of the release";
+        return {};
     }
+    const auto& lines = app.logLines();
+    const int endedOn = std::stoi (lines[*ended].substr (dragEndedLine.size()));
+    const auto queued =
+        2 + (size_t)std::count (lines.begin() + (long)logBefore, lines.begin() + (long)*ended, queuedLine);
+    int lastSent = -1;
+    const auto allOut = waitInRecord (model, 3000,
+                                      [&] (const Transfers& transfers) -> std::optional<Clock::time_point>
+                                      {
+                                          const auto frames = gainFrames (transfers);
+                                          if (frames.size() < queued)
+                                              return {};
+                                          lastSent = frames.back().first;
+                                          return frames.back().second;
+                                      });
     if (!frame)
     {
         whyNot = "no gain frame reached the device within 3 s of the drag start";
+        return {};
+    }
+    if (!allOut)
+    {
+        whyNot = "the drag queued " + std::to_string (queued) + " values, and not all of them reached the device";
+        return {};
+    }
+    if (lastSent != endedOn)
+    {
+        whyNot = "the drag ended on " + std::to_string (endedOn) + ", but its last gain frame set " +
+                 std::to_string (lastSent);
         return {};
     }
     return DragTiming{ millisecondsBetween (handled, *frame), millisecondsBetween (sent, handled) };
@@ -283,19 +325,20 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
                 firstPaint->at = Clock::now().time_since_epoch().count();
                 firstPaint->seen = true;
             }
-            return false; // nothing is kept
+            // Only what a drag's end is told by: a few lines each.
+            return line == queuedLine || line.rfind (dragEndedLine, 0) == 0;
         };
         Run run;
         run.started = Clock::now();
         run.app = std::make_unique<AppUnderTest> (launch);
 
-        const auto end = run.started + std::chrono::seconds (20);
+        const test::Deadline end (20000);
         const auto started = [&]
         {
             return standardError == StandardError::journal ? firstPoll (microphone.model().transfers()).has_value()
                                                            : firstPaint->seen.load();
         };
-        while (!started() && Clock::now() < end && run.app->isRunning())
+        while (!started() && !end.passed() && run.app->isRunning())
             sleepMs (5);
         if (started())
         {
