@@ -3,6 +3,7 @@
 // KT-Q7TR's, in the benchmark's process. The time of a transfer is mostly the FUSE round trip; the
 // instructions that callgrind counts on the calling thread show our own part of it.
 #include "Benchmark.h"
+#include "CommandFrame.h"
 #include "HidTransport.h"
 #include "VirtualMicrophone.h"
 
@@ -20,30 +21,35 @@
 
 namespace
 {
-constexpr std::size_t reportLength = 257;
+using zarvo::reportLength;
 
 // What both kinds of transfer work on: the heartbeat query, as the heartbeat sends it, and a reply
 // buffer. One device file, opened once for each kind.
 zarvo::hid::hid_device* ourDevice = nullptr;
 int bareFd = -1;
-unsigned char query[512] = { 0x00, 0xA5, 0x5A, 0x00, 0x00, 0x16 };
-unsigned char reply[512];
+const zarvo::ReportBuffer query = []
+{
+    zarvo::ReportBuffer frame;
+    zarvo::buildQueryFrame (frame, zarvo::group::heartbeat);
+    return frame;
+}();
+zarvo::ReportBuffer reply;
 } // namespace
 
 // One transfer each; callgrind counts what runs inside them (by these names), so they stay
 // functions of their own. 0 when both halves moved the whole report.
 extern "C" __attribute__ ((noinline)) int zarvo_benchmark_our_transfer()
 {
-    const int sent = zarvo::hid::hid_send_feature_report (ourDevice, query, reportLength);
-    const int fetched = zarvo::hid::hid_get_feature_report (ourDevice, reply, reportLength);
-    return sent == (int)reportLength + 1 && fetched == (int)reportLength + 1 ? 0 : -1;
+    const int sent = zarvo::hid::hid_send_feature_report (ourDevice, query.data(), reportLength);
+    const int fetched = zarvo::hid::hid_get_feature_report (ourDevice, reply.data(), reportLength);
+    return sent == reportLength + 1 && fetched == reportLength + 1 ? 0 : -1;
 }
 
 extern "C" __attribute__ ((noinline)) int zarvo_benchmark_bare_transfer()
 {
-    const int sent = ::ioctl (bareFd, HIDIOCSOUTPUT (reportLength), query);
-    const int fetched = ::ioctl (bareFd, HIDIOCGINPUT (reportLength), reply);
-    return sent == (int)reportLength && fetched == (int)reportLength ? 0 : -1;
+    const int sent = ::ioctl (bareFd, HIDIOCSOUTPUT (reportLength), query.data());
+    const int fetched = ::ioctl (bareFd, HIDIOCGINPUT (reportLength), reply.data());
+    return sent == reportLength && fetched == reportLength ? 0 : -1;
 }
 
 namespace zarvo::benchmark
