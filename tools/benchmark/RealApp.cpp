@@ -20,15 +20,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 

@@ -10,7 +10,7 @@
 #include <juce_core/juce_core.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <linux/hidraw.h>

@@ -19,18 +19,13 @@
 #include "PluggableMicrophone.h"
 #include "UdevEventInjector.h"
 
-#include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <optional>
 #include <poll.h>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zarvo::test;
@@ -43,9 +38,6 @@ void onInterrupt (int)
 {
     interrupted = 1;
 }
-
-using zarvo::test::instanceLockFile;
-using zarvo::test::runningCopy;
 
 void sayAnotherCopyRuns (std::optional<pid_t> holder)
 {
