@@ -22,6 +22,9 @@ public:
 
     void paint (juce::Graphics& g) override;
     void resized() override;
+    // The focus has come to one of the panel's components from outside the panel: the no-device
+    // mask, while it shows, takes it back.
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
 
     void sliderValueChanged (juce::Slider* slider) override;
     void sliderDragStarted (juce::Slider* slider) override;
@@ -246,6 +249,10 @@ public:
 private:
     // Reads the device information into deviceInfo and hands it to the information panel.
     void readDeviceInfoIntoPanel();
+    // Empties the four slider queues and ends the draining of a finished depth or time drag.
+    void dropQueuedSliderValues();
+    // Sets the stored device values (and the gain fraction) from the sliders' positions.
+    void storeSliderDeviceValues();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BackgroundComponent)
 };

@@ -176,16 +176,23 @@ void BackgroundComponent::syncFromDevice()
     zarvo::buildQueryFrame (reverbQuery, zarvo::group::reverb);
     deviceStatus.reset (hid->readStatus (infoQuery.data(), micQuery.data(), noiseQuery.data(), reverbQuery.data()));
 
+    // What the sliders queued before this read-back is stale now: sent after it, it would leave the
+    // microphone on one value while the window shows another.
+    dropQueuedSliderValues();
+
     juce::String line;
     for (int i = 0; i < 8; ++i)
         line << juce::String (deviceStatus[i]).substring (0, 8) << " ";
     log (line);
 
-    // The listener sets the labels and stored values later; nothing is sent for the sliders.
+    // The listener sets the labels later; nothing is sent for the sliders.
     gainSlider.setValue (deviceStatus[2], juce::sendNotificationAsync);
     noiseSlider.setValue (deviceStatus[3], juce::sendNotificationAsync);
     reverbDepthSlider.setValue (deviceStatus[4], juce::sendNotificationAsync);
     reverbTimeSlider.setValue (deviceStatus[7], juce::sendNotificationAsync);
+    // The stored values follow at once, not with the notifications: a tick of a held drag that
+    // comes before them would push the values from before the read-back.
+    storeSliderDeviceValues();
 
     // Each flag is set to the opposite of the device's state and then toggled, so that the switch
     // shows the device's state and sends it once more. Any other value leaves the switch alone.

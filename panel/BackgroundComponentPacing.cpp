@@ -3,6 +3,8 @@
 // build the set frames.
 #include "BackgroundComponent.h"
 
+#include <initializer_list>
+
 namespace
 {
 void log (const juce::String& line)
@@ -96,6 +98,15 @@ void BackgroundComponent::ZarvoTimer::timerCallback()
     }
 
     log ("end sleep!!!!!!!");
+}
+
+void BackgroundComponent::dropQueuedSliderValues()
+{
+    for (auto* queue : { gainDeque, noiseDeque, reverbDepthDeque, reverbTimeDeque })
+        queue->clear();
+    // A drag still held keeps its send flags: its later values and its end value still go out.
+    depthDrainPending = false;
+    timeDrainPending = false;
 }
 
 void BackgroundComponent::sendGain (int value)

@@ -175,6 +175,17 @@ void BackgroundComponent::sliderDragEnded (juce::Slider* slider)
     }
 }
 
+void BackgroundComponent::storeSliderDeviceValues()
+{
+    // The sliders hold the read-back values within their range, as their notifications will.
+    const int gain = sliderValue (gainSlider);
+    gainFraction = static_cast<float> (gain / 100.0);
+    gainValue = gainUnits (gain);
+    noiseValue = noiseUnits (sliderValue (noiseSlider));
+    reverbDepthValue = depthUnits (sliderValue (reverbDepthSlider));
+    reverbTimeValue = sliderValue (reverbTimeSlider);
+}
+
 void BackgroundComponent::BackgroundTimer::timerCallback()
 {
     log ("BackgroundTimer is running...");
@@ -222,12 +233,8 @@ bool BackgroundComponent::SliderKeyListenerProxy::keyPressed (const juce::KeyPre
         return false;
     auto& slider = *found->first;
 
-    // The no-device mask takes the mouse, and the keyboard must not slip past it: a value queued now
-    // would go out after the next arrival, over the state just read back from the microphone. The
-    // key is used up, so that the slider does not move without queueing either. (A slider of a
-    // switched-off effect needs no such care: disabling it gave its keyboard focus away.)
-    if (panel.heartbeat == -1)
-        return true;
+    // (Under the no-device mask no key comes here: the mask holds the focus. A slider of a
+    // switched-off effect needs no care either: disabling it gave its keyboard focus away.)
 
     // During a mouse drag of this slider a key moves the value as a movement of the mouse does; the
     // drag's end queues where it ends. At either end of the range the value stays: nothing to queue.

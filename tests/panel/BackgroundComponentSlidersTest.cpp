@@ -687,6 +687,155 @@ TEST_F (SliderTest, ThePushTimerRunsFromTheFirstDragStartToTheDragEndThatLeavesN
     EXPECT_TRUE (p.noiseDeque->empty() && p.reverbTimeDeque->empty());
 }
 
+// ---- resynchronisation
+
+namespace
+{
+// A slider as the resynchronisation sees it: where the device's value reads back, and what the
+// pacer writes when it sends one of its values (nothing for the time).
+struct ResyncRow
+{
+    const char* name;
+    juce::Slider BackgroundComponent::*slider;
+    juce::Label BackgroundComponent::*label;
+    std::deque<int>* BackgroundComponent::*queue;
+    Parameter parameter;
+    int draggedTo;
+    std::function<int (int raw)> readBack;
+    const char* sentLine;
+};
+
+std::vector<ResyncRow> resyncRows()
+{
+    return {
+        { "gain", &BackgroundComponent::gainSlider, &BackgroundComponent::gainValueLabel,
+          &BackgroundComponent::gainDeque, gainParameter, 9,
+          [] (int raw) { return gainPercentFromRaw (static_cast<unsigned int> (raw)); }, "Thread deque Gain value: " },
+        { "noise-reduction level", &BackgroundComponent::noiseSlider, &BackgroundComponent::noiseValueLabel,
+          &BackgroundComponent::noiseDeque, noiseLevelParameter, 30,
+          [] (int raw) { return noiseLevelFromRaw (static_cast<int16_t> (raw)); }, "Thread deque Noise value: " },
+        { "reverberation depth", &BackgroundComponent::reverbDepthSlider, &BackgroundComponent::reverbDepthValueLabel,
+          &BackgroundComponent::reverbDepthDeque, depthParameter, 50,
+          [] (int raw) { return reverbDepthFromRaw (static_cast<unsigned int> (raw)); },
+          "====Reverb Pre-processing data sent to HID: " },
+        { "reverberation time", &BackgroundComponent::reverbTimeSlider, &BackgroundComponent::reverbTimeValueLabel,
+          &BackgroundComponent::reverbTimeDeque, timeParameter, 40, [] (int raw) { return raw; }, nullptr },
+    };
+}
+
+// The position just after the last of the seven factory-default frames, where the read-back begins.
+std::size_t afterTheFactoryDefaults (const std::vector<Bytes>& reports)
+{
+    const auto lastDefault = reportOf ({ 0x00, 0xA5, 0x5A, 0x82, 0x03, 0x04, 0x46, 0x00, 0x16 });
+    const auto found = std::find (reports.begin(), reports.end(), lastDefault);
+    return found == reports.end() ? reports.size() : static_cast<std::size_t> (found - reports.begin()) + 1;
+}
+} // namespace
+
+TEST_F (SliderTest, WhatAMutedDragQueuedBeforeAFactoryResetNeverGoesOutOverTheStateReadBack)
+{
+    for (const auto& row : resyncRows())
+    {
+        SCOPED_TRACE (row.name);
+        // Both effects on, so that every slider takes the mouse; the reset switches them off.
+        model().setParameter (group::noiseReduction, param::noiseOn, 1);
+        model().setParameter (group::reverb, param::reverbOn, 1);
+        auto& p = makeShownPanel();
+        auto& slider = p.*(row.slider);
+        auto& queue = *(p.*(row.queue));
+        click (p.muteButton.getBounds().getCentre());
+        ASSERT_TRUE (p.muted);
+
+        // Muted, the drag's values wait in the queue, the periodic ones among them.
+        log().clear();
+        startDrag (slider);
+        moveTo (slider, row.draggedTo);
+        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
+        endDrag (slider);
+        ASSERT_EQ (static_cast<int> (slider.getValue()), row.draggedTo);
+        ASSERT_GE (queue.size(), 3u);
+
+        model().clearRecord();
+        p.infoPanel.requestReset();
+        ASSERT_TRUE (pumpUntil ([&] { return p.infoPanel.getResetRequested() == 0; }));
+        // Past the read-back: its values shown, and the pacer, unmuted by it, ticking again since.
+        ASSERT_FALSE (p.muted);
+        ASSERT_TRUE (pumpUntil ([&] { return settled (p); }));
+        ASSERT_TRUE (pacerTickedTwice());
+
+        const auto reports = model().receivedReports();
+        const auto readBack = afterTheFactoryDefaults (reports);
+        ASSERT_LT (readBack, reports.size()) << "the factory defaults never reached the device";
+        MicrophoneModel::Bytes setPrefix{ 0x00, 0xA5, 0x5A, row.parameter.groupId, 0x03, row.parameter.index };
+        for (auto r = reports.begin() + static_cast<long> (readBack); r != reports.end(); ++r)
+        {
+            EXPECT_FALSE (std::equal (setPrefix.begin(), setPrefix.end(), r->begin()))
+                << "a queued value went out after the read-back";
+        }
+        if (row.sentLine != nullptr)
+        {
+            EXPECT_EQ (countStartingWith (log().lines(), row.sentLine), 0);
+        }
+        EXPECT_TRUE (queuesEmpty (p));
+
+        // The window and the microphone agree.
+        const int shown = (p.*(row.label)).getText().getIntValue();
+        EXPECT_EQ (shown, static_cast<int> (slider.getValue()));
+        EXPECT_EQ (row.readBack (model().parameter (row.parameter.groupId, row.parameter.index)), shown);
+        EXPECT_NE (shown, row.draggedTo);
+    }
+}
+
+TEST_F (SliderTest, AGainDragHeldAcrossARemovalAndAnArrivalEndsWithGainAndNoiseLevelOnTheirLabels)
+{
+    model().setParameter (group::noiseReduction, param::noiseOn, 1);
+    auto& p = makeShownPanel();
+    ASSERT_FALSE (p.noiseOff);
+
+    startDrag (p.gainSlider);
+    moveTo (p.gainSlider, 30);
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+
+    // Unplugged with the drag held: the pacer takes nothing while no device answers, and the pushes
+    // pile up.
+    microphone().vanish();
+    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
+    ASSERT_FALSE (p.gainDeque->empty());
+    ASSERT_FALSE (p.noiseDeque->empty());
+    ASSERT_TRUE (p.gainDragging);
+
+    // Plugged in again, set elsewhere meanwhile: the arrival reads gain 40 and level 50 back.
+    model().setParameter (group::microphone, param::gain, 1638);
+    model().setParameter (group::noiseReduction, param::noiseLevel, -4500);
+    microphone().comeBack();
+    model().clearRecord();
+    deliverDeviceChange (false);
+    EXPECT_EQ (p.gainSlider.getValue(), 40);
+    EXPECT_EQ (p.noiseSlider.getValue(), 50);
+    // A push of the held drag that comes before the value notifications.
+    p.myTimer->timerCallback();
+    endDrag (p.gainSlider);
+    EXPECT_FALSE (p.gainDragging);
+
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p) && p.heartbeat != -1; }));
+    ASSERT_TRUE (pumpUntil ([&] { return settled (p); }));
+    ASSERT_TRUE (pacerTickedTwice());
+    EXPECT_EQ (p.gainValueLabel.getText(), "40");
+    EXPECT_EQ (p.noiseValueLabel.getText(), "50");
+    // What went out since the arrival is the state read back: the later pushes and the drag's end.
+    const auto gains = valuesSent (model(), gainParameter);
+    const auto levels = valuesSent (model(), noiseLevelParameter);
+    ASSERT_GE (gains.size(), 2u);
+    ASSERT_GE (levels.size(), 1u);
+    EXPECT_EQ (gains, std::vector<int> (gains.size(), 1638));
+    EXPECT_EQ (levels, std::vector<int> (levels.size(), -4500));
+    EXPECT_EQ (model().parameter (group::microphone, param::gain), 1638);
+    EXPECT_EQ (model().parameter (group::noiseReduction, param::noiseLevel), -4500);
+}
+
 // ---- keyboard steps
 
 namespace
@@ -942,6 +1091,49 @@ TEST_F (KeyStepTest, AKeyDuringAMouseDragMovesTheValueAndTheDragGoesOnToQueueIts
     EXPECT_EQ (countStartingWith (log().lines(), "Gain_silderDragStarted: "), 0);
     EXPECT_EQ (countStartingWith (log().lines(), "GainsliderDragEnded: "), 1);
     EXPECT_EQ (model().parameter (group::microphone, param::gain), 2908);
+}
+
+TEST_F (KeyStepTest, AKeyOnOneSliderWhileAnotherIsHeldInAMouseDragQueuesForTheSliderItHit)
+{
+    auto& p = makeFocusablePanel();
+    startDrag (p.gainSlider);
+    moveTo (p.gainSlider, 70);
+    ASSERT_TRUE (p.gainSlider.hasKeyboardFocus (false));
+
+    const juce::KeyPress tab (juce::KeyPress::tabKey);
+    for (int presses = 0; presses < 200 && !p.noiseSlider.hasKeyboardFocus (false); ++presses)
+        pressKey (tab);
+    ASSERT_TRUE (p.noiseSlider.hasKeyboardFocus (false)) << "Tab never reached the noise-reduction slider";
+    log().clear();
+
+    pressKey (rightKey);
+
+    // The noise-reduction slider's own step; the gain drag is still on, its timer still running.
+    EXPECT_EQ (log().lines(), (Lines{ "==Noise_silderDragStarted: 4294965316", "==NoiseSliderValue : 4294965406",
+                                      "==NoisesliderDragEnded: 4294965406" }));
+    EXPECT_EQ (p.noiseValueLabel.getText(), "79");
+    EXPECT_EQ (p.gainSlider.getValue(), 70);
+    EXPECT_TRUE (p.gainDragging);
+    EXPECT_TRUE (p.myTimer->isTimerRunning());
+
+    // The drag goes on and ends where it is released.
+    log().clear();
+    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+    moveTo (p.gainSlider, 72);
+    endDrag (p.gainSlider);
+    EXPECT_EQ (p.gainDeque->back(), 2949);
+    EXPECT_FALSE (p.myTimer->isTimerRunning());
+    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+
+    const auto levels = valuesSent (model(), noiseLevelParameter);
+    const int stepValues[] = { -1980, -1890 };
+    const auto step = std::search (levels.begin(), levels.end(), std::begin (stepValues), std::end (stepValues));
+    EXPECT_NE (step, levels.end()) << "the step's two values did not go out in order";
+    ASSERT_FALSE (levels.empty());
+    EXPECT_EQ (levels.back(), -1890);
+    EXPECT_EQ (valuesSent (model(), gainParameter).back(), 2949);
+    EXPECT_EQ (model().parameter (group::microphone, param::gain), 2949);
+    EXPECT_EQ (model().parameter (group::noiseReduction, param::noiseLevel), -1890);
 }
 
 TEST_F (KeyStepTest, UnderTheNoDeviceMaskKeysQueueNothingAndAfterTheArrivalTheDeviceKeepsItsState)
