@@ -236,3 +236,10 @@ void BackgroundComponent::resized()
 
     log ("void BackgroundComponent::resized() end");
 }
+
+void BackgroundComponent::focusOfChildComponentChanged (FocusChangeType)
+{
+    // Within the panel the focus cannot move while the mask holds it and uses up every key; it can
+    // only come from outside, and this is where it is seen before the next key arrives.
+    noDeviceMask.focusCameBeneath();
+}

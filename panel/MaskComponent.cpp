@@ -5,6 +5,7 @@
 MaskComponent::MaskComponent() : juce::Viewport (juce::String())
 {
     setSize (620, 675);
+    maskButton.setWantsKeyboardFocus (false);
     addAndMakeVisible (maskButton);
 }
 
@@ -30,4 +31,68 @@ void MaskComponent::resized()
 {
     // Replaces the viewport's own layout: the button covers more than the whole panel.
     maskButton.setBounds (0, 0, 1000, 1000);
+}
+
+bool MaskComponent::keyPressed (const juce::KeyPress&)
+{
+    // Used up, Tab included: the focus moves nowhere beneath.
+    return true;
+}
+
+bool MaskComponent::keyStateChanged (bool)
+{
+    // A button acts on space as its state changes.
+    return true;
+}
+
+void MaskComponent::visibilityChanged()
+{
+    if (isVisible())
+        takeFocusWhileTheWindowHasIt();
+}
+
+void MaskComponent::parentHierarchyChanged()
+{
+    // The first showing makes the mask visible before it becomes a child.
+    if (isVisible())
+        takeFocusWhileTheWindowHasIt();
+}
+
+void MaskComponent::focusLost (FocusChangeType)
+{
+    if (!focusIsBeneath())
+        return;
+
+    // Hidden while it held the focus, the mask has just seen the framework hand the focus to a control
+    // beneath it (where Return would act at once). Nothing holds the focus then until the user
+    // clicks a control. Giving it away from inside the handover leaves that control without ever
+    // having gained it.
+    if (!isVisible())
+    {
+        if (auto* focused = getCurrentlyFocusedComponent())
+            focused->giveAwayKeyboardFocus();
+        return;
+    }
+    takeFocusWhileTheWindowHasIt();
+}
+
+void MaskComponent::focusCameBeneath()
+{
+    if (isVisible() && focusIsBeneath())
+        takeFocusWhileTheWindowHasIt();
+}
+
+bool MaskComponent::focusIsBeneath() const
+{
+    auto* focused = getCurrentlyFocusedComponent();
+    auto* parent = getParentComponent();
+    return focused != nullptr && parent != nullptr && parent->isParentOf (focused) && focused != this &&
+           !isParentOf (focused);
+}
+
+void MaskComponent::takeFocusWhileTheWindowHasIt()
+{
+    auto* peer = getPeer();
+    if (isShowing() && peer != nullptr && peer->isFocused())
+        grabKeyboardFocus();
 }
