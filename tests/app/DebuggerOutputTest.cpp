@@ -47,6 +47,14 @@ const Variable unset = [] (int, int) { return std::nullopt; };
 const Variable itsOwn = [] (int fd, int) { return journalStreamOf (fd); };
 const Variable anotherStreams = [] (int, int anotherFd) { return journalStreamOf (anotherFd); };
 const Variable overflowing = [] (int fd, int) { return overflowingJournalStreamOf (fd); };
+// The stream's own inode number with the other stream's device (a pipe's: no file shares it).
+// Inode numbers repeat across file systems, so the inode alone does not name a stream.
+const Variable itsInodeOnAnotherDevice = [] (int fd, int anotherFd)
+{
+    const auto own = journalStreamOf (fd);
+    const auto others = journalStreamOf (anotherFd);
+    return others.substr (0, others.find (':')) + own.substr (own.find (':'));
+};
 
 Variable text (const std::string& value)
 {
@@ -99,6 +107,7 @@ TEST (DebuggerOutputTest, TellsTheJournalFromEveryOtherStream)
         { "file, no variable", file, unset, false },
         { "file, named", file, itsOwn, true },
         { "file, another stream named", file, anotherStreams, false },
+        { "file, its inode on the other stream's device", file, itsInodeOnAnotherDevice, false },
         // malformed texts never name the stream
         { "empty", file, text (""), false },
         { "not digits", file, text ("abc:def"), false },
