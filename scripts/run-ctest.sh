@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of a build directory with CTest (under an Xvfb of its own when there is no X
 # display: the GUI tests need one) and then names the tests that were skipped, with the reasons their
-# cases gave, and those that did not run, with CTest's reason. The outcomes are read from CTest's
-# JUnit result file, which also holds each test's output (CTest prints none of a skipped test's).
+# cases gave (CTest prints none of a skipped test's output), and those that did not run, with CTest's
+# reason. The outcomes are read from CTest's JUnit result file, not from its printed summary.
 # Exits with CTest's status; under CI (CI=true) a run in which any test was skipped or did not run,
 # or in which no test ran at all, fails too.
 #
@@ -41,41 +41,25 @@ if [ ! -f "$results" ]; then
 fi
 
 # One tab-separated record per line, from the result file: "tests COUNT" for the number of tests;
-# "skipped NAME" and "reason NAME WHY" (one for each case that named itself on a line
-# "skipped case: SUITE.NAME: WHY") for a test that CTest skipped by its exit code; "notrun NAME WHY"
-# for one that it did not run or that was disabled. The file's markup is on lines of its own or at
-# their start, and the output in it is escaped, so it is read line by line.
+# "skipped NAME" for a test that CTest skipped by its exit code; "notrun NAME WHY" for one that it
+# did not run or that was disabled. The file's markup is on lines of its own or at their start, and
+# the output in it is escaped, so it is read line by line.
 records=$(awk '
-  function unescape(text) {
-    gsub(/&lt;/, "<", text); gsub(/&gt;/, ">", text); gsub(/&quot;/, "\"", text)
-    gsub(/&apos;/, "\047", text); gsub(/&amp;/, "\\&", text)
-    return text
-  }
   function attribute(line, key) {
     if (!match(line, " " key "=\"[^\"]*\""))
       return ""
-    return unescape(substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4))
+    text = substr(line, RSTART + length(key) + 3, RLENGTH - length(key) - 4)
+    gsub(/&lt;/, "<", text); gsub(/&gt;/, ">", text); gsub(/&quot;/, "\"", text)
+    gsub(/&apos;/, "\047", text); gsub(/&amp;/, "\\&", text)
+    return text
   }
   /^[[:space:]]*<testcase / {
     tests++
     name = attribute($0, "name")
     status = attribute($0, "status")
     message = ""
-    inOutput = 0
-    next
   }
-  /^[[:space:]]*<skipped / { message = attribute($0, "message"); next }
-  /^[[:space:]]*<system-out>/ { inOutput = 1; sub(/^[[:space:]]*<system-out>/, "") }
-  inOutput {
-    line = $0
-    if (sub(/<\/system-out>.*$/, "", line))
-      inOutput = 0
-    if (line ~ /^skipped case: /) {
-      sub(/^skipped case: [^:]*: /, "", line)
-      printf "reason\t%s\t%s\n", name, unescape(line)
-    }
-    next
-  }
+  /^[[:space:]]*<skipped / { message = attribute($0, "message") }
   /^[[:space:]]*<\/testcase>/ {
     if (status == "notrun" && message ~ /^SKIP_RETURN_CODE=/)
       printf "skipped\t%s\n", name
@@ -89,11 +73,17 @@ skipped=$(printf '%s\n' "$records" | awk -F '\t' '$1 == "skipped" { print $2 }')
 notrun=$(printf '%s\n' "$records" | awk -F '\t' '$1 == "notrun" { print "  " $2 ": " $3 }')
 
 if [ -n "$skipped" ]; then
+  # The reasons come from CTest's log, which holds each test's whole output (the result file keeps
+  # only its first 300 KB, and a skipped case names itself at the end).
+  log="$build/Testing/Temporary/LastTest.log"
   echo
   echo "Skipped, not passed: these test executables ran none or only some of their cases."
   while IFS= read -r name; do
     echo "  $name:"
-    reasons=$(printf '%s\n' "$records" | awk -F '\t' -v test="$name" '$1 == "reason" && $2 == test { print $3 }' |
+    # Each skipped case names itself on a line "skipped case: SUITE.NAME: WHY"; one line per reason.
+    reasons=$(awk -v test="$name" '
+      /^[0-9]+\/[0-9]+ Test: / { current = $3 }
+      current == test && /^skipped case: / { sub(/^skipped case: [^:]*: /, ""); print }' "$log" 2>/dev/null |
       sort | uniq -c | sed 's/^ *\([0-9][0-9]*\) /    \1 case(s): /')
     echo "${reasons:-    (it gave no reason)}"
   done <<<"$skipped"
