@@ -17,7 +17,9 @@
 #include <poll.h>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -215,6 +217,49 @@ void dieWithParent (pid_t parent)
         ::_exit (127);
 }
 
+namespace
+{
+// A namespace as the kernel tells one from another: the device and inode of its /proc file.
+std::optional<std::pair<dev_t, ino_t>> namespaceAt (const std::string& path)
+{
+    struct stat status
+    {
+    };
+    if (::stat (path.c_str(), &status) != 0)
+        return {};
+    return std::make_pair (status.st_dev, status.st_ino);
+}
+
+// Read before main, before any test could have left it.
+const auto startingNetworkNamespace = namespaceAt ("/proc/self/ns/net");
+
+// Why the app must not be started from here; empty when it may.
+std::string whyNotToStart (const AppUnderTest::Launch& launch)
+{
+    if (launch.preloadPath.empty())
+        return "no enumeration preload given: hidapi would list the machine's real devices to the app";
+    if (::access (launch.preloadPath.c_str(), R_OK) != 0)
+        return "the enumeration preload " + launch.preloadPath + " cannot be read (" + std::strerror (errno) +
+               "): hidapi would list the machine's real devices to the app";
+
+    const auto own = namespaceAt ("/proc/self/ns/net");
+    auto machine = namespaceAt (launch.machineNetworkNamespace);
+    auto machineName = launch.machineNetworkNamespace;
+    if (!machine)
+    {
+        machine = startingNetworkNamespace;
+        machineName = "the one this process started in (" + machineName + " cannot be read)";
+    }
+    if (!own || !machine)
+        return "this process's network namespace cannot be told from the machine's";
+    if (*own == *machine)
+        return "this process shares the network namespace " + machineName +
+               ": the machine's hotplug events would reach the app; enter a private one first "
+               "(enterPrivateNetworkNamespace)";
+    return {};
+}
+} // namespace
+
 CommandResult runCommand (const std::string& command)
 {
     CommandResult result{ -1, {} };
@@ -235,6 +280,15 @@ AppUnderTest::AppUnderTest (const Launch& launch)
       errFile (launch.logFile.empty() ? juce::File::createTempFile ("zarvo-app-stderr") : juce::File (launch.logFile)),
       keepOutputFiles (launch.keepOutputFiles), ownLogFile (launch.logFile.empty())
 {
+    if (const auto refusal = whyNotToStart (launch); !refusal.empty())
+    {
+        // The descriptors are ours from here on, started or not.
+        for (const int fd : { launch.errorDescriptor, launch.drainFrom })
+            if (fd >= 0)
+                ::close (fd);
+        throw std::runtime_error ("the application is not started: " + refusal);
+    }
+
     // Nothing after fork may allocate: arguments, environment and paths are ready before.
     const std::string outPath = outFile.getFullPathName().toStdString();
     const std::string errPath = errFile.getFullPathName().toStdString();

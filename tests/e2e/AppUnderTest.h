@@ -1,7 +1,9 @@
 // The real ZarvoQ7TR in a process of its own, started from the build with the enumeration preload:
 // its standard output line-buffered through stdbuf and both streams collected in files; driven with
 // real pointer events (xdotool) at panel coordinates and looked at through screenshots of the X
-// server. The child inherits the caller's network namespace and display.
+// server. The child inherits the caller's network namespace and display; it is started only from a
+// private network namespace and with the preload, so that neither the machine's hotplug events nor
+// its real devices reach it.
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -53,8 +55,14 @@ public:
         int drainFrom = -1;
         // Variables set (with a value) or removed (without one) in the app's environment.
         std::vector<std::pair<std::string, std::optional<std::string>>> environment;
+        // The network namespace the app must not share: the machine's, where udev announces real
+        // devices. Where it cannot be read (without root), the one this process started in stands
+        // for it.
+        std::string machineNetworkNamespace = "/proc/1/ns/net";
     };
 
+    // Starts the app. Throws std::runtime_error, starting nothing, when this process shares the
+    // machine's network namespace or the preload is not given or not there.
     explicit AppUnderTest (const Launch& launch);
     // Kills the process if it still runs and removes the output files (unless asked to keep them).
     ~AppUnderTest();
