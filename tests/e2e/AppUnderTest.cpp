@@ -644,6 +644,13 @@ void AppUnderTest::clickInWindow (juce::Point<int> windowPoint)
     clickAt (windowId, windowPoint);
 }
 
+void AppUnderTest::doubleClickInWindow (juce::Point<int> windowPoint)
+{
+    approach (windowId, windowPoint);
+    pause (restBeforePress);
+    runCommand ("xdotool click --repeat 2 --delay " + std::to_string (holdOfAClick) + " 1");
+}
+
 void AppUnderTest::moveInWindow (const std::string& otherWindow, juce::Point<int> point)
 {
     approach (otherWindow, point);
@@ -689,12 +696,31 @@ juce::Image AppUnderTest::panelShot()
     return screen.getClippedImage (contentArea()).createCopy();
 }
 
+juce::Image AppUnderTest::windowShot()
+{
+    const auto screen = screenShot();
+    if (!screen.isValid())
+        return {};
+    return screen.getClippedImage (areaOf (windowId)).createCopy();
+}
+
 bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+{
+    return waitForShot ([this] { return panelShot(); }, holds, timeoutMs);
+}
+
+bool AppUnderTest::waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+{
+    return waitForShot ([this] { return windowShot(); }, holds, timeoutMs);
+}
+
+bool AppUnderTest::waitForShot (const std::function<juce::Image()>& take,
+                                const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
 {
     const Deadline end (timeoutMs);
     for (;;)
     {
-        shot = panelShot();
+        shot = take();
         if (shot.isValid() && holds (shot))
             return true;
         if (end.passed())

@@ -142,6 +142,7 @@ public:
     // Window coordinates, for the title bar.
     void moveInWindow (juce::Point<int> windowPoint);
     void clickInWindow (juce::Point<int> windowPoint);
+    void doubleClickInWindow (juce::Point<int> windowPoint);
     // Coordinates of another window of the process (a popup menu).
     void moveInWindow (const std::string& otherWindow, juce::Point<int> point);
     void clickInWindow (const std::string& otherWindow, juce::Point<int> point);
@@ -187,11 +188,15 @@ public:
 
     // A screenshot of the window's content, in panel coordinates (620 x 701), or an invalid image.
     juce::Image panelShot();
+    // A screenshot of the whole window, title band and border included (622 x 765).
+    juce::Image windowShot();
     // A screenshot of the whole screen.
     static juce::Image screenShot();
     // Waits until the predicate holds for a screenshot of the panel; lastShot() keeps the last one
     // looked at.
     bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
+    // The same for screenshots of the whole window.
+    bool waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
     const juce::Image& lastShot() const { return shot; }
 
     // Where the window's content lies on the screen.
@@ -206,6 +211,8 @@ private:
     // the held pointer when given a count.
     static bool watchCloseButton (const std::string& window, const std::function<bool (int)>& looksRight, int timeoutMs,
                                   const std::function<bool()>& giveUp, int* nudges);
+    bool waitForShot (const std::function<juce::Image()>& take, const std::function<bool (const juce::Image&)>& holds,
+                      int timeoutMs);
     // The steps of closeWithTheCloseButton(); returns its failure.
     std::string closeWithTheCloseButton (Closing& closing);
     void readNewLog();
