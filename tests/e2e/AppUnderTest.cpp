@@ -830,6 +830,16 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
 {
     const auto logBefore = logMark();
     const auto closingBegan = [&] { return waitForLine (destructorRun, logBefore, 0).has_value() || !isRunning(); };
+    // Looked at while the button is still held: a button acts on its release.
+    const auto closedOnThePress = [&]() -> std::string
+    {
+        if (waitForLine (destructorRun, logBefore, 0))
+            return "the application began to close on the press, before the release: the destructor's first line \"" +
+                   std::string (destructorRun) + "\" came while the close button was held";
+        if (!isRunning())
+            return "the application ended on the press, before the release";
+        return {};
+    };
 
     // Until a press has shown and its release has been taken, or the app has begun to close.
     bool taken = false;
@@ -841,10 +851,16 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
                 break;
             return "the close button did not light up under the pointer";
         }
+        // An earlier release may have brought its press in only now.
+        if (closingBegan())
+            break;
         if (closing.presses == mostPresses)
             return "no press showed on the close button in " + std::to_string (mostPresses) + " presses";
         ++closing.presses;
-        if (!pressTheCloseButton (windowId, closing.nudges, closingBegan))
+        const bool shown = pressTheCloseButton (windowId, closing.nudges, closingBegan);
+        if (const auto early = closedOnThePress(); !early.empty())
+            return early;
+        if (!shown)
         {
             // Never shown: the window did not take the press. Let go, and press again unless the
             // release has brought the press in after all.
@@ -852,8 +868,6 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
             release();
             continue;
         }
-        if (!isRunning())
-            return "the application ended on the press, before the release";
         // Let go until the press no longer shows: the button lights as under the pointer, or the
         // window has gone.
         for (int releases = 0; !taken; ++releases)

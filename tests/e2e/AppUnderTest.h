@@ -180,9 +180,11 @@ public:
     // Closes the application as a hand does with the close button: the pointer onto it until it
     // lights up, a press held until the button shows it, a release. A press that never shows was
     // not taken: it is let go and pressed again (unless the release brought it in and the app began
-    // to close). A release after which the press still shows was lost: it is repeated. Once a press
-    // has shown and its release has been taken, the panel's destructor lines and then the exit
-    // must follow, each within a bound; the failure names the first that did not. Prints how many
+    // to close). A release after which the press still shows was lost: it is repeated. A button
+    // acts on its release: before each release the app must still run and its panel's destructor
+    // must not have begun, or the close fails as one that began on the press. Once a press has
+    // shown and its release has been taken, the panel's destructor lines and then the exit must
+    // follow, each within a bound; the failure names the first that did not. Prints how many
     // presses, nudges and releases it took.
     Closing closeWithTheCloseButton();
 
