@@ -230,8 +230,12 @@ std::optional<std::pair<dev_t, ino_t>> namespaceAt (const std::string& path)
     return std::make_pair (status.st_dev, status.st_ino);
 }
 
+// The namespace a child forked now would inherit: the calling thread's, which a thread started
+// before the process left the machine's still has.
+const char* const ownNetworkNamespace = "/proc/thread-self/ns/net";
+
 // Read before main, before any test could have left it.
-const auto startingNetworkNamespace = namespaceAt ("/proc/self/ns/net");
+const auto startingNetworkNamespace = namespaceAt (ownNetworkNamespace);
 
 // Why the app must not be started from here; empty when it may.
 std::string whyNotToStart (const AppUnderTest::Launch& launch)
@@ -242,7 +246,7 @@ std::string whyNotToStart (const AppUnderTest::Launch& launch)
         return "the enumeration preload " + launch.preloadPath + " cannot be read (" + std::strerror (errno) +
                "): hidapi would list the machine's real devices to the app";
 
-    const auto own = namespaceAt ("/proc/self/ns/net");
+    const auto own = namespaceAt (ownNetworkNamespace);
     auto machine = namespaceAt (launch.machineNetworkNamespace);
     auto machineName = launch.machineNetworkNamespace;
     if (!machine)
