@@ -1,24 +1,25 @@
 // The real application in its own process, on an X display of its own: the window as the X server
 // sees it (geometry, title, icon, pixels of a screenshot, focus), the buttons driven by the pointer,
-// the single-instance rule and the log lines on standard error.
+// the single-instance rule and the log lines on standard error. No microphone is listed to it (the
+// enumeration preload lists nothing), so its control panel lies under the mask. And the launcher's
+// refusal to start the app where the machine's devices or hotplug events could reach it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "AppUnderTest.h"
 #include "Deadline.h"
 #include "PaintCadence.h"
+#include "UdevEventInjector.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <csignal>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <regex>
+#include <stdexcept>
 #include <sys/wait.h>
-#include <unistd.h>
 
 // Xlib last: its macros collide with JUCE's names.
 #include <X11/Xlib.h>
@@ -28,124 +29,33 @@ namespace
 using zarvo::test::AppUnderTest;
 using zarvo::test::runCommand;
 
-// One started ZarvoQ7TR, its standard error going to a file.
-class AppProcess
+class AppProcessTest : public ::testing::Test
 {
-public:
-    AppProcess() : logFile (juce::File::createTempFile ("zarvo-app-log"))
+protected:
+    void SetUp() override
     {
-        // Nothing after fork may allocate: the path is ready before.
-        const std::string logPath = logFile.getFullPathName().toStdString();
-        const pid_t parent = ::getpid();
-        pid = ::fork();
-        if (pid == 0)
-        {
-            zarvo::test::dieWithParent (parent);
-            const int fd = ::open (logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2 (fd, 2);
-            ::execl (ZARVO_APP_PATH, ZARVO_APP_PATH, (char*)nullptr);
-            ::_exit (127);
-        }
+        ZARVO_REQUIRE (zarvo::test::displayAvailable() ? std::string() : "no X display (run under xvfb-run)");
+        // The main has entered it already: this only reads its result.
+        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
     }
 
-    ~AppProcess()
+    // The app as the other app tests start it, with no microphone to list.
+    static AppUnderTest::Launch launch()
     {
-        if (pid > 0 && !finished)
-        {
-            ::kill (pid, SIGKILL);
-            ::waitpid (pid, nullptr, 0);
-        }
-        logFile.deleteFile();
+        AppUnderTest::Launch launch;
+        launch.appPath = ZARVO_APP_PATH;
+        launch.preloadPath = ZARVO_PRELOAD_PATH;
+        return launch;
     }
 
-    // The exit code once the process has ended within the time, otherwise nothing.
-    std::optional<int> waitForExit (int timeoutMs)
-    {
-        for (int waited = 0; waited <= timeoutMs; waited += 20)
-        {
-            int status = 0;
-            if (::waitpid (pid, &status, WNOHANG) == pid)
-            {
-                finished = true;
-                return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
-            }
-            juce::Thread::sleep (20);
-        }
-        return {};
-    }
-
-    bool isRunning() { return !finished && !waitForExit (0).has_value(); }
-
-    // The id of the process's lasting window, or empty once the time is up.
-    std::string findWindow (int timeoutMs = 10000)
-    {
-        return AppUnderTest::findLastingWindow (pid, timeoutMs, [this] { return isRunning(); });
-    }
-
-    juce::StringArray logLines() const { return juce::StringArray::fromLines (logFile.loadFileAsString()); }
-
-    // Why findWindow() found nothing, for the failure message.
-    std::string whyNoWindow()
-    {
-        const auto exitCode = waitForExit (0);
-        if (!exitCode.has_value())
-            return "the app runs but showed no window within the time";
-        if (*exitCode == 0)
-            return "the app ended at once with code 0, as a second copy does: a copy this test started earlier "
-                   "still holds the single-instance lock in the test's own /var/tmp";
-        return "the app ended with code " + std::to_string (*exitCode) + " before it showed a window";
-    }
-
-    pid_t pid = -1;
-
-private:
-    juce::File logFile;
-    bool finished = false;
+    static std::unique_ptr<AppUnderTest> start() { return std::make_unique<AppUnderTest> (launch()); }
 };
 
-// Where the window lies on the screen.
-juce::Rectangle<int> windowGeometry (const std::string& window)
+// Every line the app wrote to standard error, those the timers and paints write all the time
+// included.
+juce::StringArray allLogLines (const AppUnderTest& app)
 {
-    return AppUnderTest::areaOf (window);
-}
-
-// The window's area of a screenshot of the whole screen.
-juce::Image screenshotOf (const std::string& window)
-{
-    const auto screen = AppUnderTest::screenShot();
-    if (!screen.isValid())
-        return {};
-    return screen.getClippedImage (windowGeometry (window)).createCopy();
-}
-
-// Waits until a screenshot of the window holds the predicate, within a bound no loaded machine
-// reaches; `shot` keeps the last one looked at.
-bool waitForShot (const std::string& window, const std::function<bool (const juce::Image&)>& holds, juce::Image& shot)
-{
-    const zarvo::test::Deadline end (10000);
-    for (;;)
-    {
-        shot = screenshotOf (window);
-        if (shot.isValid() && holds (shot))
-            return true;
-        if (end.passed())
-            return false;
-        juce::Thread::sleep (100);
-    }
-}
-
-// A hand rests a moment where it has moved to before it presses.
-void moveTo (const std::string& window, int x, int y)
-{
-    runCommand ("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y));
-    juce::Thread::sleep (150);
-}
-
-// The pointer onto the close button until it lights up: the window handles its events in order,
-// so once it shows this, it has handled every event before the move.
-void hoverTheCloseButton (const std::string& window)
-{
-    EXPECT_TRUE (AppUnderTest::hoverTheCloseButton (window)) << "the close button did not light up under the pointer";
+    return juce::StringArray::fromLines (app.errorFile().loadFileAsString());
 }
 
 // A desktop's window manager creates the atoms of the window-manager protocols long before any
@@ -222,13 +132,13 @@ int countLinesStartingWith (const juce::StringArray& lines, const juce::String& 
 }
 } // namespace
 
-TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
+TEST_F (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
 {
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
+    const auto window = app->window();
 
-    const auto geometry = windowGeometry (window);
+    const auto geometry = AppUnderTest::areaOf (window);
     const auto screen = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->totalArea;
     EXPECT_EQ (geometry.getWidth(), 622);
     EXPECT_EQ (geometry.getHeight(), 765);
@@ -254,21 +164,21 @@ TEST (AppProcessTest, WindowStandsCentredUntitledAndCannotBeResized)
                  ::testing::HasSubstr ("\"ZarvoQ7TR\", \"ZarvoQ7TR\""));
 
     // A drag from the bottom-right corner outwards moves nothing's size.
-    moveTo (window, 621, 764);
-    runCommand ("xdotool mousedown 1");
-    moveTo (window, 700, 850);
-    runCommand ("xdotool mouseup 1");
-    hoverTheCloseButton (window);
-    const auto after = windowGeometry (window);
+    app->moveInWindow ({ 621, 764 });
+    app->pressHere();
+    app->moveInWindow ({ 700, 850 });
+    app->release();
+    EXPECT_TRUE (app->hoverTheCloseButton()) << "the close button did not light up under the pointer";
+    const auto after = AppUnderTest::areaOf (window);
     EXPECT_EQ (after.getWidth(), 622);
     EXPECT_EQ (after.getHeight(), 765);
 }
 
-TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsElsewhere)
+TEST_F (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsElsewhere)
 {
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
+    const auto window = app->window();
     const auto root = runCommand ("xwininfo -root | awk '/Window id:/ { print $4 }'").output;
 
     // No window manager here: the focus moves only when asked to. The window is given it, then the
@@ -292,18 +202,16 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
         // here: the control panel's mask, once shown, darkens the backdrop beneath it.
         const int logoBlue = step.active ? 255 : 166;
         const juce::Colour maskedBackdrop (0xFF1D1D1D);
-        juce::Image shot;
-        EXPECT_TRUE (waitForShot (
-            window,
+        EXPECT_TRUE (app->waitForWindowPicture (
             [&] (const juce::Image& s)
             {
                 const auto band = examineBand (s);
                 return band.hasWhite == step.active && std::abs (band.brightestBlue - logoBlue) <= 6 &&
                        s.getPixelAt (11, 98) == maskedBackdrop;
-            },
-            shot))
+            }))
             << "the window never showed the logo " << (step.active ? "active" : "inactive")
             << " over the masked backdrop";
+        const auto& shot = app->lastShot();
         ASSERT_TRUE (shot.isValid());
         ASSERT_EQ (shot.getWidth(), 622);
         const auto band = examineBand (shot);
@@ -315,126 +223,113 @@ TEST (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsEls
         EXPECT_EQ (shot.getPixelAt (621, 61), orange);
         EXPECT_EQ (shot.getPixelAt (11, 98), maskedBackdrop);
 
-        // Keep a copy for a human eye when asked to.
-        if (auto* dir = std::getenv ("ZARVO_SCREENSHOT_DIR"))
-        {
-            juce::File file (juce::File (dir).getChildFile (juce::String (step.name).replace (" ", "-") + ".png"));
-            file.deleteFile();
-            juce::FileOutputStream out (file);
-            juce::PNGImageFormat().writeImageToStream (shot, out);
-        }
+        // A copy for a human eye when asked for (ZARVO_SCREENSHOT_DIR).
+        zarvo::test::keepScreenshot (shot, juce::String (step.name).replace (" ", "-").toStdString());
     }
 }
 
-TEST (AppProcessTest, WindowIconHoldsTheSixSizes)
+TEST_F (AppProcessTest, WindowIconHoldsTheSixSizes)
 {
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
 
     // The icon is set just after the window shows: a slow start may not have set it yet.
     const std::vector<int> allSizes{ 16, 24, 32, 48, 64, 256 };
     std::vector<int> sizes;
     bool square = true;
-    for (int waited = 0; waited <= 10000 && sizes != allSizes; waited += 100)
+    for (const zarvo::test::Deadline end (10000);;)
     {
-        if (waited > 0)
-            juce::Thread::sleep (100);
         // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
-        const auto icon = runCommand ("xprop -len 4000000 -id " + window + " _NET_WM_ICON").output;
+        const auto icon = runCommand ("xprop -len 4000000 -id " + app->window() + " _NET_WM_ICON").output;
         sizes.clear();
         const std::regex pattern ("Icon \\((\\d+) x (\\d+)\\)");
-        for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), end; it != end; ++it)
+        for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), last; it != last; ++it)
         {
             square = square && (*it)[1] == (*it)[2];
             sizes.push_back (std::stoi ((*it)[1]));
         }
+        if (sizes == allSizes || end.passed())
+            break;
+        juce::Thread::sleep (100);
     }
     EXPECT_TRUE (square);
     EXPECT_EQ (sizes, allSizes);
 }
 
-TEST (AppProcessTest, DoubleClickOnTheBandChangesNothing)
+TEST_F (AppProcessTest, DoubleClickOnTheBandChangesNothing)
 {
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
-    const auto before = windowGeometry (window);
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
+    const auto window = app->window();
+    const auto before = AppUnderTest::areaOf (window);
 
-    moveTo (window, 300, 30);
-    runCommand ("xdotool click --repeat 2 --delay 80 1");
-    hoverTheCloseButton (window);
+    app->doubleClickInWindow ({ 300, 30 });
+    EXPECT_TRUE (app->hoverTheCloseButton()) << "the close button did not light up under the pointer";
 
-    EXPECT_EQ (windowGeometry (window), before);
-    EXPECT_TRUE (app.isRunning());
-    EXPECT_EQ (app.findWindow (0), window);
+    EXPECT_EQ (AppUnderTest::areaOf (window), before);
+    EXPECT_TRUE (app->isRunning());
+    EXPECT_TRUE (app->findWindow (0));
+    EXPECT_EQ (app->window(), window);
 }
 
-TEST (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZero)
+TEST_F (AppProcessTest, CloseButtonLightsUnderThePointerAndEndsTheProcessWithCodeZero)
 {
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
 
-    moveTo (window, 300, 30);
-    EXPECT_TRUE (AppUnderTest::waitForCloseButton (window, AppUnderTest::crossNormal))
+    app->moveInWindow ({ 300, 30 });
+    EXPECT_TRUE (AppUnderTest::waitForCloseButton (app->window(), AppUnderTest::crossNormal))
         << "the close button is not white away from the pointer";
-    hoverTheCloseButton (window);
-    int nudges = 0;
-    EXPECT_TRUE (AppUnderTest::pressTheCloseButton (window, nudges)) << "the close button did not show the press";
-    EXPECT_TRUE (app.isRunning());
-    runCommand ("xdotool mouseup 1");
-
-    const auto exitCode = app.waitForExit (20000);
-    ASSERT_TRUE (exitCode.has_value()) << "the window's close button did not end the application";
-    EXPECT_EQ (*exitCode, 0);
+    // Lights up under the pointer, shows the press, and ends the app on the release.
+    const auto closing = app->closeWithTheCloseButton();
+    ASSERT_TRUE (closing.failure.empty()) << closing.failure;
+    EXPECT_EQ (*closing.exitCode, 0);
 }
 
-TEST (AppProcessTest, CloseRequestFromTheDesktopEndsTheProcessWithCodeZero)
+TEST_F (AppProcessTest, CloseRequestFromTheDesktopEndsTheProcessWithCodeZero)
 {
     createWindowManagerAtoms();
-    AppProcess app;
-    const auto window = app.findWindow();
-    ASSERT_FALSE (window.empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
 
-    ASSERT_TRUE (sendCloseRequest (window));
+    ASSERT_TRUE (sendCloseRequest (app->window()));
 
-    const auto exitCode = app.waitForExit (20000);
+    const auto exitCode = app->waitForExit (20000);
     ASSERT_TRUE (exitCode.has_value()) << "a close request from the desktop did not end the application";
     EXPECT_EQ (*exitCode, 0);
 }
 
-TEST (AppProcessTest, SecondStartExitsWithCodeZeroAndShowsNoWindow)
+TEST_F (AppProcessTest, SecondStartExitsWithCodeZeroAndShowsNoWindow)
 {
-    AppProcess first;
-    const auto window = first.findWindow();
-    ASSERT_FALSE (window.empty()) << first.whyNoWindow();
-    const auto before = windowGeometry (window);
+    const auto first = start();
+    ASSERT_TRUE (first->findWindow()) << first->whyNoWindow();
+    const auto window = first->window();
+    const auto before = AppUnderTest::areaOf (window);
 
-    AppProcess second;
-    const auto exitCode = second.waitForExit (20000);
+    const auto second = start();
+    const auto exitCode = second->waitForExit (20000);
     ASSERT_TRUE (exitCode.has_value()) << "the second start did not end by itself";
     EXPECT_EQ (*exitCode, 0);
-    EXPECT_EQ (countLinesStartingWith (second.logLines(), "Main::paint time: "), 0);
+    EXPECT_EQ (countLinesStartingWith (allLogLines (*second), "Main::paint time: "), 0);
 
     const auto visible = runCommand ("xdotool search --onlyvisible --class ZarvoQ7TR").output;
     EXPECT_EQ (juce::StringArray::fromLines (juce::String (visible).trim()).size(), 1) << visible;
-    EXPECT_TRUE (first.isRunning());
-    EXPECT_EQ (windowGeometry (window), before);
+    EXPECT_TRUE (first->isRunning());
+    EXPECT_EQ (AppUnderTest::areaOf (window), before);
 }
 
-TEST (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
+TEST_F (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
 {
     // JUCE's millisecond counter, which the app's first content line carries.
     const auto started = juce::Time::getMillisecondCounter();
-    AppProcess app;
-    ASSERT_FALSE (app.findWindow().empty()) << app.whyNoWindow();
+    const auto app = start();
+    ASSERT_TRUE (app->findWindow()) << app->whyNoWindow();
 
     for (const char* prefix : { "Main::paint time: ", "MainComponent::paint time: " })
     {
         SCOPED_TRACE (prefix);
-        const auto cadence = zarvo::test::watchPaints ([&] { return countLinesStartingWith (app.logLines(), prefix); },
-                                                       [] { juce::Thread::sleep (50); }, 20);
+        const auto cadence = zarvo::test::watchPaints (
+            [&] { return countLinesStartingWith (allLogLines (*app), prefix); }, [] { juce::Thread::sleep (50); }, 20);
         EXPECT_GE (cadence.paints, 20);
         EXPECT_LT (cadence.longestGap.count(), zarvo::test::paintGapLimit.count()) << "ms without a paint";
     }
@@ -442,7 +337,7 @@ TEST (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
     // The first content line carries the millisecond counter itself (the same monotonic clock in
     // every process here); the later ones the interval between two paints.
     std::vector<juce::int64> intervals;
-    for (const auto& line : app.logLines())
+    for (const auto& line : allLogLines (*app))
         if (line.startsWith ("MainComponent::paint time: "))
             intervals.push_back (line.fromFirstOccurrenceOf (": ", false, false).getLargeIntValue());
     ASSERT_GE (intervals.size(), 2u);
@@ -450,4 +345,46 @@ TEST (AppProcessTest, PaintLinesKeepComingWhileTheWindowStands)
     EXPECT_LE (intervals.front(), (juce::int64)juce::Time::getMillisecondCounter());
     for (size_t i = 1; i < intervals.size(); ++i)
         EXPECT_LT (intervals[i], zarvo::test::paintGapLimit.count()) << "interval " << i;
+}
+
+// The launcher starts nothing where the machine's devices or hotplug events could reach the app:
+// without the preload, with a preload that is not there, and from the machine's network namespace,
+// which stands here as this process's own (the main has left the machine's already).
+TEST_F (AppProcessTest, LauncherRefusesWithoutThePreloadOrAPrivateNetworkNamespace)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void (AppUnderTest::Launch&)> change;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        { "no preload", [] (AppUnderTest::Launch& l) { l.preloadPath.clear(); }, "no enumeration preload given" },
+        { "a preload that is not there", [] (AppUnderTest::Launch& l) { l.preloadPath += ".gone"; }, "cannot be read" },
+        { "the machine's network namespace",
+          [] (AppUnderTest::Launch& l) { l.machineNetworkNamespace = "/proc/self/ns/net"; },
+          "shares the network namespace /proc/self/ns/net" },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto refused = launch();
+        c.change (refused);
+        std::string refusal;
+        try
+        {
+            AppUnderTest app (refused);
+        }
+        catch (const std::runtime_error& error)
+        {
+            refusal = error.what();
+        }
+        EXPECT_THAT (refusal, ::testing::HasSubstr ("the application is not started: "));
+        EXPECT_THAT (refusal, ::testing::HasSubstr (c.refusal));
+        // Refused before the fork: a child forked first would be left, since a constructor that
+        // throws runs no destructor to end it.
+        errno = 0;
+        EXPECT_EQ (::waitpid (-1, nullptr, WNOHANG), -1);
+        EXPECT_EQ (errno, ECHILD);
+    }
 }

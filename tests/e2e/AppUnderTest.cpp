@@ -17,7 +17,9 @@
 #include <poll.h>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -215,6 +217,53 @@ void dieWithParent (pid_t parent)
         ::_exit (127);
 }
 
+namespace
+{
+// A namespace as the kernel tells one from another: the device and inode of its /proc file.
+std::optional<std::pair<dev_t, ino_t>> namespaceAt (const std::string& path)
+{
+    struct stat status
+    {
+    };
+    if (::stat (path.c_str(), &status) != 0)
+        return {};
+    return std::make_pair (status.st_dev, status.st_ino);
+}
+
+// The namespace a child forked now would inherit: the calling thread's, which a thread started
+// before the process left the machine's still has.
+const char* const ownNetworkNamespace = "/proc/thread-self/ns/net";
+
+// Read before main, before any test could have left it.
+const auto startingNetworkNamespace = namespaceAt (ownNetworkNamespace);
+
+// Why the app must not be started from here; empty when it may.
+std::string whyNotToStart (const AppUnderTest::Launch& launch)
+{
+    if (launch.preloadPath.empty())
+        return "no enumeration preload given: hidapi would list the machine's real devices to the app";
+    if (::access (launch.preloadPath.c_str(), R_OK) != 0)
+        return "the enumeration preload " + launch.preloadPath + " cannot be read (" + std::strerror (errno) +
+               "): hidapi would list the machine's real devices to the app";
+
+    const auto own = namespaceAt (ownNetworkNamespace);
+    auto machine = namespaceAt (launch.machineNetworkNamespace);
+    auto machineName = launch.machineNetworkNamespace;
+    if (!machine)
+    {
+        machine = startingNetworkNamespace;
+        machineName = "the one this process started in (" + machineName + " cannot be read)";
+    }
+    if (!own || !machine)
+        return "this process's network namespace cannot be told from the machine's";
+    if (*own == *machine)
+        return "this process shares the network namespace " + machineName +
+               ": the machine's hotplug events would reach the app; enter a private one first "
+               "(enterPrivateNetworkNamespace)";
+    return {};
+}
+} // namespace
+
 CommandResult runCommand (const std::string& command)
 {
     CommandResult result{ -1, {} };
@@ -235,6 +284,15 @@ AppUnderTest::AppUnderTest (const Launch& launch)
       errFile (launch.logFile.empty() ? juce::File::createTempFile ("zarvo-app-stderr") : juce::File (launch.logFile)),
       keepOutputFiles (launch.keepOutputFiles), ownLogFile (launch.logFile.empty())
 {
+    if (const auto refusal = whyNotToStart (launch); !refusal.empty())
+    {
+        // The descriptors are ours from here on, started or not.
+        for (const int fd : { launch.errorDescriptor, launch.drainFrom })
+            if (fd >= 0)
+                ::close (fd);
+        throw std::runtime_error ("the application is not started: " + refusal);
+    }
+
     // Nothing after fork may allocate: arguments, environment and paths are ready before.
     const std::string outPath = outFile.getFullPathName().toStdString();
     const std::string errPath = errFile.getFullPathName().toStdString();
@@ -590,6 +648,13 @@ void AppUnderTest::clickInWindow (juce::Point<int> windowPoint)
     clickAt (windowId, windowPoint);
 }
 
+void AppUnderTest::doubleClickInWindow (juce::Point<int> windowPoint)
+{
+    approach (windowId, windowPoint);
+    pause (restBeforePress);
+    runCommand ("xdotool click --repeat 2 --delay " + std::to_string (holdOfAClick) + " 1");
+}
+
 void AppUnderTest::moveInWindow (const std::string& otherWindow, juce::Point<int> point)
 {
     approach (otherWindow, point);
@@ -635,12 +700,31 @@ juce::Image AppUnderTest::panelShot()
     return screen.getClippedImage (contentArea()).createCopy();
 }
 
+juce::Image AppUnderTest::windowShot()
+{
+    const auto screen = screenShot();
+    if (!screen.isValid())
+        return {};
+    return screen.getClippedImage (areaOf (windowId)).createCopy();
+}
+
 bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+{
+    return waitForShot ([this] { return panelShot(); }, holds, timeoutMs);
+}
+
+bool AppUnderTest::waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+{
+    return waitForShot ([this] { return windowShot(); }, holds, timeoutMs);
+}
+
+bool AppUnderTest::waitForShot (const std::function<juce::Image()>& take,
+                                const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
 {
     const Deadline end (timeoutMs);
     for (;;)
     {
-        shot = panelShot();
+        shot = take();
         if (shot.isValid() && holds (shot))
             return true;
         if (end.passed())
@@ -750,6 +834,16 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
 {
     const auto logBefore = logMark();
     const auto closingBegan = [&] { return waitForLine (destructorRun, logBefore, 0).has_value() || !isRunning(); };
+    // Looked at while the button is still held: a button acts on its release.
+    const auto closedOnThePress = [&]() -> std::string
+    {
+        if (waitForLine (destructorRun, logBefore, 0))
+            return "the application began to close on the press, before the release: the destructor's first line \"" +
+                   std::string (destructorRun) + "\" came while the close button was held";
+        if (!isRunning())
+            return "the application ended on the press, before the release";
+        return {};
+    };
 
     // Until a press has shown and its release has been taken, or the app has begun to close.
     bool taken = false;
@@ -761,10 +855,16 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
                 break;
             return "the close button did not light up under the pointer";
         }
+        // An earlier release may have brought its press in only now.
+        if (closingBegan())
+            break;
         if (closing.presses == mostPresses)
             return "no press showed on the close button in " + std::to_string (mostPresses) + " presses";
         ++closing.presses;
-        if (!pressTheCloseButton (windowId, closing.nudges, closingBegan))
+        const bool shown = pressTheCloseButton (windowId, closing.nudges, closingBegan);
+        if (const auto early = closedOnThePress(); !early.empty())
+            return early;
+        if (!shown)
         {
             // Never shown: the window did not take the press. Let go, and press again unless the
             // release has brought the press in after all.
@@ -772,8 +872,6 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
             release();
             continue;
         }
-        if (!isRunning())
-            return "the application ended on the press, before the release";
         // Let go until the press no longer shows: the button lights as under the pointer, or the
         // window has gone.
         for (int releases = 0; !taken; ++releases)

@@ -1,7 +1,9 @@
 // The real ZarvoQ7TR in a process of its own, started from the build with the enumeration preload:
 // its standard output line-buffered through stdbuf and both streams collected in files; driven with
 // real pointer events (xdotool) at panel coordinates and looked at through screenshots of the X
-// server. The child inherits the caller's network namespace and display.
+// server. The child inherits the caller's network namespace and display; it is started only from a
+// private network namespace and with the preload, so that neither the machine's hotplug events nor
+// its real devices reach it.
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -53,8 +55,14 @@ public:
         int drainFrom = -1;
         // Variables set (with a value) or removed (without one) in the app's environment.
         std::vector<std::pair<std::string, std::optional<std::string>>> environment;
+        // The network namespace the app must not share: the machine's, where udev announces real
+        // devices. Where it cannot be read (without root), the one this process started in stands
+        // for it.
+        std::string machineNetworkNamespace = "/proc/1/ns/net";
     };
 
+    // Starts the app. Throws std::runtime_error, starting nothing, when this process shares the
+    // machine's network namespace or the preload is not given or not there.
     explicit AppUnderTest (const Launch& launch);
     // Kills the process if it still runs and removes the output files (unless asked to keep them).
     ~AppUnderTest();
@@ -134,6 +142,7 @@ public:
     // Window coordinates, for the title bar.
     void moveInWindow (juce::Point<int> windowPoint);
     void clickInWindow (juce::Point<int> windowPoint);
+    void doubleClickInWindow (juce::Point<int> windowPoint);
     // Coordinates of another window of the process (a popup menu).
     void moveInWindow (const std::string& otherWindow, juce::Point<int> point);
     void clickInWindow (const std::string& otherWindow, juce::Point<int> point);
@@ -171,19 +180,25 @@ public:
     // Closes the application as a hand does with the close button: the pointer onto it until it
     // lights up, a press held until the button shows it, a release. A press that never shows was
     // not taken: it is let go and pressed again (unless the release brought it in and the app began
-    // to close). A release after which the press still shows was lost: it is repeated. Once a press
-    // has shown and its release has been taken, the panel's destructor lines and then the exit
-    // must follow, each within a bound; the failure names the first that did not. Prints how many
+    // to close). A release after which the press still shows was lost: it is repeated. A button
+    // acts on its release: before each release the app must still run and its panel's destructor
+    // must not have begun, or the close fails as one that began on the press. Once a press has
+    // shown and its release has been taken, the panel's destructor lines and then the exit must
+    // follow, each within a bound; the failure names the first that did not. Prints how many
     // presses, nudges and releases it took.
     Closing closeWithTheCloseButton();
 
     // A screenshot of the window's content, in panel coordinates (620 x 701), or an invalid image.
     juce::Image panelShot();
+    // A screenshot of the whole window, title band and border included (622 x 765).
+    juce::Image windowShot();
     // A screenshot of the whole screen.
     static juce::Image screenShot();
     // Waits until the predicate holds for a screenshot of the panel; lastShot() keeps the last one
     // looked at.
     bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
+    // The same for screenshots of the whole window.
+    bool waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
     const juce::Image& lastShot() const { return shot; }
 
     // Where the window's content lies on the screen.
@@ -198,6 +213,8 @@ private:
     // the held pointer when given a count.
     static bool watchCloseButton (const std::string& window, const std::function<bool (int)>& looksRight, int timeoutMs,
                                   const std::function<bool()>& giveUp, int* nudges);
+    bool waitForShot (const std::function<juce::Image()>& take, const std::function<bool (const juce::Image&)>& holds,
+                      int timeoutMs);
     // The steps of closeWithTheCloseButton(); returns its failure.
     std::string closeWithTheCloseButton (Closing& closing);
     void readNewLog();
