@@ -86,8 +86,11 @@ bool MaskComponent::focusIsBeneath() const
 {
     auto* focused = getCurrentlyFocusedComponent();
     auto* parent = getParentComponent();
-    return focused != nullptr && parent != nullptr && parent->isParentOf (focused) && focused != this &&
-           !isParentOf (focused);
+    if (focused == nullptr || parent == nullptr || focused == this || isParentOf (focused))
+        return false;
+    // The window itself counts too: when it gains the input focus the framework may hand the focus to
+    // it rather than back to the control beneath that held it.
+    return parent->isParentOf (focused) || focused == parent || focused->isParentOf (parent);
 }
 
 void MaskComponent::takeFocusWhileTheWindowHasIt()

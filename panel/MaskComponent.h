@@ -32,7 +32,8 @@ public:
     void focusCameBeneath();
 
 private:
-    // Whether the focus rests on a component of the parent's that the mask covers.
+    // Whether the focus rests on a component of the parent's that the mask covers, or on the parent or
+    // one of the components that hold it.
     bool focusIsBeneath() const;
     // Takes the keyboard focus, but only while the window has it already: taking it would pull the
     // input focus away from whatever application the user is typing in.
