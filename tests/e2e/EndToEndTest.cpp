@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <dirent.h>
 #include <fstream>
@@ -364,6 +365,49 @@ protected:
         return std::find (lines.begin() + (long)std::min (from, lines.size()), lines.end(), line) != lines.end();
     }
 
+    // The value of the app's last "gainSliderValue: N" line at or after `from`: what the gain label
+    // shows. -1 when there is none.
+    int lastGainLabel (size_t from)
+    {
+        const auto& lines = app->logLines();
+        for (size_t i = lines.size(); i > from; --i)
+            if (isGainLabelLine (lines[i - 1]))
+                return std::stoi (lines[i - 1].substr (gainLabelPrefix.size()));
+        return -1;
+    }
+
+    static bool isGainLabelLine (const std::string& line) { return line.rfind (gainLabelPrefix, 0) == 0; }
+    static inline const std::string gainLabelPrefix = "gainSliderValue: ";
+
+    // Waits until `count` heartbeat polls have reached the device after the mark.
+    bool waitForHeartbeats (size_t mark, long count)
+    {
+        return eventually (
+            [&]
+            {
+                const auto all = reports();
+                return mark < all.size() && std::count (all.begin() + (long)mark, all.end(), heartbeatQuery) >= count;
+            });
+    }
+
+    int deviceGain() { return microphone.model().parameter (microphoneGroup, 2); }
+
+    // Takes the gain thumb where it shows `from` and pulls it to `to` in small moves, as a hand does.
+    void dragTheGainSlider (int from, int to)
+    {
+        const int step = to > from ? 8 : -8;
+        app->press ({ sliderX (from), gainY });
+        for (int x = sliderX (from) + step; step > 0 ? x < sliderX (to) : x > sliderX (to); x += step)
+        {
+            app->dragTo ({ x, gainY });
+            juce::Thread::sleep (40);
+        }
+        app->dragTo ({ sliderX (to), gainY });
+        app->release();
+    }
+
+    void expectTheShownGainToHold (size_t statusLine, size_t reportsBefore, const Reports& readBack);
+
     // Waits until the condition holds.
     static bool eventually (const std::function<bool()>& holds, int timeoutMs = 10000)
     {
@@ -411,6 +455,7 @@ protected:
         EXPECT_TRUE (app->waitForPicture (holds)) << "the screen never showed " << what;
     }
 
+public:
     // One click that sends one set frame: what reaches the device, the log lines in their order
     // and what the screen shows afterwards.
     struct Gesture
@@ -423,7 +468,6 @@ protected:
     };
     void clicksAndSees (const Gesture& gesture);
 
-public:
     // ---- the steps, in the order a person goes through them
 
     void startsConnected();
@@ -432,6 +476,7 @@ public:
     void mutesAndUnmutes();
     void switchesNoiseReductionByItsSwitch();
     void switchesReverberationByItsTexts();
+    void dragsTheGainSliderWhileMuted();
     void usesTheInformationPanel();
     void showsTheUnpluggedMicrophone();
     void takesTheRepluggedMicrophoneBack();
@@ -492,15 +537,8 @@ void EndToEnd::dragsTheGainSlider()
     const auto reportsBefore = reportMark();
     const auto logBefore = app->logMark();
 
-    // Take the thumb at 65 and pull it to about 90, as a hand does, in small moves.
-    app->press ({ sliderX (65), gainY });
-    for (int x = sliderX (65) + 8; x < sliderX (90); x += 8)
-    {
-        app->dragTo ({ x, gainY });
-        juce::Thread::sleep (40);
-    }
-    app->dragTo ({ sliderX (90), gainY });
-    app->release();
+    // Take the thumb at 65 and pull it to about 90.
+    dragTheGainSlider (65, 90);
 
     const auto ended = expectLine ("GainsliderDragEnded: ", logBefore, true);
     ASSERT_FALSE (ended.empty());
@@ -603,12 +641,7 @@ void EndToEnd::stepsTheGainSliderFromTheKeyboard()
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), gainUnits (value));
 
     // The label says what the microphone now holds.
-    const auto labelled = [] (const std::string& line) { return line.rfind ("gainSliderValue: ", 0) == 0; };
-    std::string lastValueLine;
-    for (auto at = app->waitForLineWhere (labelled, logBeforeKeys); at.has_value();
-         at = app->waitForLineWhere (labelled, *at + 1, 0))
-        lastValueLine = app->logLines()[*at];
-    EXPECT_EQ (lastValueLine, "gainSliderValue: " + std::to_string (value));
+    EXPECT_EQ (lastGainLabel (logBeforeKeys), value);
     gainPercent = value;
     expectPicture ("the gain slider where the keys left it",
                    [this] (const juce::Image& shot) { return sliderShows (shot, gainY, gainPercent); });
@@ -625,21 +658,26 @@ void EndToEnd::clicksAndSees (const Gesture& gesture)
     expectPicture (gesture.name, gesture.shows);
 }
 
+const EndToEnd::Gesture muting{ "the red mute button",
+                                muteButton,
+                                setFrame (microphoneGroup, 1, 1),
+                                { "258", "open Mic Noise Suppressor success" },
+                                [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, mutedDisc); } };
+
+// Unmuted: under the pointer the light grey disc, away from it the white one.
+const EndToEnd::Gesture unmuting{ "the unmuted button under the pointer",
+                                  muteButton,
+                                  setFrame (microphoneGroup, 1, 0),
+                                  { "close Mic Noise Suppressor success" },
+                                  [] (const juce::Image& shot)
+                                  { return pixelIs (shot, mutePoint, unmutedDiscUnderPointer); } };
+
 void EndToEnd::mutesAndUnmutes()
 {
-    clicksAndSees ({ "the red mute button",
-                     muteButton,
-                     setFrame (microphoneGroup, 1, 1),
-                     { "258", "open Mic Noise Suppressor success" },
-                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, mutedDisc); } });
+    clicksAndSees (muting);
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 1), 1);
 
-    // Unmuted: under the pointer the light grey disc, away from it the white one.
-    clicksAndSees ({ "the unmuted button under the pointer",
-                     muteButton,
-                     setFrame (microphoneGroup, 1, 0),
-                     { "close Mic Noise Suppressor success" },
-                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDiscUnderPointer); } });
+    clicksAndSees (unmuting);
     app->moveTo ({ 300, 600 });
     expectPicture ("the unmuted button",
                    [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDisc); });
@@ -688,6 +726,52 @@ void EndToEnd::switchesReverberationByItsTexts()
                      { return knobAt (shot, reverbSwitchY, 405) && slidersShow (shot, disabledTrack); } });
 }
 
+void EndToEnd::dragsTheGainSliderWhileMuted()
+{
+    // Muted, the pacer sends nothing: the drag's values wait in the queue, where the factory reset
+    // that comes next finds them.
+    clicksAndSees (muting);
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    dragTheGainSlider (gainPercent, 20);
+    const auto ended = expectLine ("GainsliderDragEnded: ", logBefore, true);
+    ASSERT_FALSE (ended.empty());
+    const int value = gainValueOf (std::stoi (ended.substr (std::string ("GainsliderDragEnded: ").size())));
+    EXPECT_GE (value, 15) << ended;
+    EXPECT_LE (value, 25) << ended;
+    EXPECT_EQ (lastGainLabel (logBefore), value);
+
+    // Two heartbeat polls after the drag's end the pacer has had many turns: it sent nothing.
+    ASSERT_TRUE (waitForHeartbeats (reportMark(), 2)) << "the heartbeat stopped";
+    EXPECT_TRUE (commandsSince (reportsBefore).empty()) << describe (commandsSince (reportsBefore));
+    EXPECT_EQ (deviceGain(), gainUnits (gainPercent));
+    gainPercent = value;
+    expectPicture ("the red mute button and the gain slider where the muted drag left it",
+                   [this] (const juce::Image& shot)
+                   { return pixelIs (shot, mutePoint, mutedDisc) && sliderShows (shot, gainY, gainPercent); });
+}
+
+void EndToEnd::expectTheShownGainToHold (size_t statusLine, size_t reportsBefore, const Reports& readBack)
+{
+    // The read-back moves the gain slider, and its notification writes the label's new value.
+    const auto labelled = app->waitForLineWhere (isGainLabelLine, statusLine);
+    ASSERT_TRUE (labelled.has_value()) << "the read-back set no gain label";
+    const int shown = lastGainLabel (*labelled);
+    EXPECT_TRUE (eventually ([&] { return deviceGain() == gainUnits (shown); }))
+        << "the label shows " << shown << ", the microphone holds " << deviceGain();
+
+    // And the microphone stays there: two heartbeat polls later the pacer has had many turns, and
+    // no slider frame has gone out after the read-back's own commands.
+    ASSERT_TRUE (waitForHeartbeats (reportMark(), 2)) << "the heartbeat stopped";
+    EXPECT_EQ (deviceGain(), gainUnits (shown)) << "the label shows " << shown;
+    const auto commands = commandsSince (reportsBefore);
+    const auto own =
+        (long)std::count_if (readBack.begin(), readBack.end(), [] (const Bytes& b) { return !isPoll (b); });
+    const Reports later (commands.begin() + std::min (own, (long)commands.size()), commands.end());
+    EXPECT_TRUE (std::none_of (later.begin(), later.end(), isSliderFrame))
+        << "slider values went out after the read-back:" << describe (later);
+}
+
 void EndToEnd::usesTheInformationPanel()
 {
     const juce::Point<int> resetButton (400, 227);
@@ -726,7 +810,8 @@ void EndToEnd::usesTheInformationPanel()
         << "received:" << describe (commandsSince (reportsBefore)) << "\nwanted:" << describe (expected);
     const auto afterReset =
         expectLinesInOrder ({ "ZarvoHid=============================send reverb_depth_buf" }, logBefore);
-    expectStatusLine ("0 65 78 20 0 0 70 ", afterReset);
+    // What the muted drag left in the queue never goes out over the factory settings.
+    expectTheShownGainToHold (expectStatusLine ("0 65 78 20 0 0 70 ", afterReset), reportsBefore, expected);
     gainPercent = 65;
 
     // A click beside the panel closes it and changes nothing else.
@@ -737,7 +822,7 @@ void EndToEnd::usesTheInformationPanel()
                    {
                        return !pixelIs (shot, { 400, 227 }, orange, 40) && sliderShows (shot, gainY, 65) &&
                               knobAt (shot, noiseSwitchY, 405) && knobAt (shot, reverbSwitchY, 405) &&
-                              linkButtonsAreEnglish (shot);
+                              pixelIs (shot, mutePoint, unmutedDisc) && linkButtonsAreEnglish (shot);
                    });
     EXPECT_TRUE (commandsSince (beforeClosing).empty()) << describe (commandsSince (beforeClosing));
     connectedStatusInk = inkOf (app->lastShot(), statusArea);
@@ -801,6 +886,9 @@ void EndToEnd::takesTheRepluggedMicrophoneBack()
         app->waitForPrinted (openingPrinted (microphone.devicePath()) + openingPrinted (microphone.devicePath())));
     EXPECT_EQ (app->printed().substr (printedBefore), openingPrinted (microphone.devicePath()));
 
+    // The label and the microphone agree.
+    expectTheShownGainToHold (syncLine, reportsBefore, expected);
+
     gainPercent = 100;
     expectPicture ("the mask gone and the controls as the device holds them",
                    [this] (const juce::Image& shot)
@@ -849,6 +937,7 @@ TEST_F (EndToEnd, ASessionDrivenAsAPersonWould)
         { "mute and unmute", &EndToEnd::mutesAndUnmutes },
         { "noise reduction by its switch", &EndToEnd::switchesNoiseReductionByItsSwitch },
         { "reverberation by its ON and OFF texts", &EndToEnd::switchesReverberationByItsTexts },
+        { "a muted drag of the gain slider", &EndToEnd::dragsTheGainSliderWhileMuted },
         { "information panel: English, factory reset, closed", &EndToEnd::usesTheInformationPanel },
         { "unplug", &EndToEnd::showsTheUnpluggedMicrophone },
         { "plug back", &EndToEnd::takesTheRepluggedMicrophoneBack },
