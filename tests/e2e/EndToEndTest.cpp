@@ -8,6 +8,7 @@
 #include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "RecordingXdgOpen.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
 
@@ -18,6 +19,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -226,6 +228,7 @@ protected:
     void SetUp() override
     {
         ZARVO_REQUIRE (readyForTheApp (microphone));
+        ASSERT_TRUE (browser.isReady()) << "the recording xdg-open could not be put first on PATH";
         mountDirectory = juce::File (microphone.devicePath()).getParentDirectory().getFullPathName().toStdString();
 
         AppUnderTest::Launch launch;
@@ -379,18 +382,30 @@ protected:
     static bool isGainLabelLine (const std::string& line) { return line.rfind (gainLabelPrefix, 0) == 0; }
     static inline const std::string gainLabelPrefix = "gainSliderValue: ";
 
-    // Waits until `count` heartbeat polls have reached the device after the mark.
-    bool waitForHeartbeats (size_t mark, long count)
+    // Waits until `count` heartbeat polls have come after the mark, among the reports the device
+    // received or, while it is unplugged, among those it refused.
+    bool waitForHeartbeats (size_t mark, long count, bool refused = false)
     {
         return eventually (
             [&]
             {
-                const auto all = reports();
+                const auto all = refused ? microphone.model().refusedReports() : reports();
                 return mark < all.size() && std::count (all.begin() + (long)mark, all.end(), heartbeatQuery) >= count;
             });
     }
 
     int deviceGain() { return microphone.model().parameter (microphoneGroup, 2); }
+
+    // Every setting the microphone keeps, in the order mute, gain, noise reduction and its level,
+    // reverberation and its depth and time.
+    std::vector<int> deviceState()
+    {
+        auto& model = microphone.model();
+        return { model.parameter (microphoneGroup, 1), model.parameter (microphoneGroup, 2),
+                 model.parameter (noiseGroup, 0),      model.parameter (noiseGroup, 1),
+                 model.parameter (reverbGroup, 0),     model.parameter (reverbGroup, 2),
+                 model.parameter (reverbGroup, 4) };
+    }
 
     // Takes the gain thumb where it shows `from` and pulls it to `to` in small moves, as a hand does.
     void dragTheGainSlider (int from, int to)
@@ -479,17 +494,23 @@ public:
     void dragsTheGainSliderWhileMuted();
     void usesTheInformationPanel();
     void showsTheUnpluggedMicrophone();
+    void keysChangeNothingUnderTheMask();
+    void theMaskTakesTheClick();
     void takesTheRepluggedMicrophoneBack();
+    void aLinkButtonOpensItsPage();
     void showsTheInputLevel();
     void closesWithTheCloseButton();
 
 protected:
     PluggableMicrophone microphone;
+    // First on PATH before the app starts, so that a link button's launch opens no real browser.
+    RecordingXdgOpen browser;
     std::unique_ptr<AppUnderTest> app;
     std::string mountDirectory;
     int gainPercent = 65;
     std::vector<bool> connectedStatusInk;
     juce::Image lastScreen;
+    std::vector<int> heldAtUnplug;
 };
 
 void EndToEnd::startsConnected()
@@ -830,6 +851,13 @@ void EndToEnd::usesTheInformationPanel()
 
 void EndToEnd::showsTheUnpluggedMicrophone()
 {
+    // A control beneath holds the keyboard focus when the microphone goes: the mute button, clicked
+    // twice so that it stays as it was.
+    app->focusWindow();
+    clicksAndSees (muting);
+    clicksAndSees (unmuting);
+    heldAtUnplug = deviceState();
+
     const auto logBefore = app->logMark();
     std::string whyNot;
     ASSERT_TRUE (microphone.unplug (whyNot)) << whyNot;
@@ -845,7 +873,61 @@ void EndToEnd::showsTheUnpluggedMicrophone()
                        return maskCovers (shot) && inkCount (shot, statusArea) > 50 &&
                               differingPixels (inkOf (shot, statusArea), connectedStatusInk) > 100;
                    });
+}
 
+void EndToEnd::keysChangeNothingUnderTheMask()
+{
+    const auto refusedBefore = microphone.model().refusedReports().size();
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    const auto before = app->panelShot();
+    ASSERT_TRUE (before.isValid());
+
+    // Return would press the control that holds the focus (the mute button first), Tab would move
+    // the focus on through the controls beneath (the gear, the factory reset, a link), an arrow
+    // would step a slider.
+    app->typeKeys ("Return space Right Up Left Down Tab Return space Right Tab Tab Return space Left Tab Return");
+
+    // The window handles its events in order: once the close button lights up under the pointer
+    // that moved there next, it has handled every key. Two polls of the heartbeat later the pacer
+    // and the paint that runs a requested factory reset have had their turns.
+    ASSERT_TRUE (app->hoverTheCloseButton()) << "the close button did not light up under the pointer";
+    const auto refusedAfterKeys = microphone.model().refusedReports().size();
+    ASSERT_TRUE (waitForHeartbeats (refusedAfterKeys, 2, true)) << "the heartbeat stopped";
+
+    // The heartbeat's and the level's polls were all that the app tried to send.
+    const auto refused = microphone.model().refusedReports();
+    Reports tried;
+    std::copy_if (refused.begin() + (long)std::min (refusedBefore, refused.size()), refused.end(),
+                  std::back_inserter (tried), [] (const Bytes& bytes) { return !isPoll (bytes); });
+    EXPECT_TRUE (tried.empty()) << "tried under the mask:" << describe (tried);
+    EXPECT_TRUE (reportsSince (reportsBefore).empty()) << describe (reportsSince (reportsBefore));
+
+    // No toggle, slider step, factory reset or link.
+    const auto& lines = app->logLines();
+    for (size_t i = logBefore; i < lines.size(); ++i)
+    {
+        const auto& line = lines[i];
+        for (const char* text : { "Mic Noise Suppressor", "sendMessage ", "send reverb_depth_buf", "silderDragStarted",
+                                  "DragEnded", "SliderValue" })
+            EXPECT_EQ (line.find (text), std::string::npos) << "under the mask, after the keys: " << line;
+    }
+    EXPECT_FALSE (browser.openedAnything()) << browser.opened().joinIntoString (" ");
+
+    // Nothing moved on the screen either: the information panel did not open, no knob moved.
+    const auto after = app->panelShot();
+    ASSERT_TRUE (after.isValid());
+    int differing = 0;
+    for (int y = 0; y < before.getHeight(); ++y)
+        for (int x = 0; x < before.getWidth(); ++x)
+            differing += before.getPixelAt (x, y) != after.getPixelAt (x, y) ? 1 : 0;
+    EXPECT_EQ (differing, 0) << "pixels changed under the mask";
+    if (differing != 0)
+        keepScreenshot (after, "end-to-end-keys-under-the-mask");
+}
+
+void EndToEnd::theMaskTakesTheClick()
+{
     // The mask takes the click: the mute button stays as it was. Once the close button lights up
     // under the pointer that moved there next, the window has handled the click.
     const auto clickMark = app->logMark();
@@ -886,8 +968,13 @@ void EndToEnd::takesTheRepluggedMicrophoneBack()
         app->waitForPrinted (openingPrinted (microphone.devicePath()) + openingPrinted (microphone.devicePath())));
     EXPECT_EQ (app->printed().substr (printedBefore), openingPrinted (microphone.devicePath()));
 
-    // The label and the microphone agree.
+    // The label and the microphone agree, and the microphone holds what it held at the unplug but
+    // for what was changed elsewhere meanwhile.
     expectTheShownGainToHold (syncLine, reportsBefore, expected);
+    auto held = heldAtUnplug;
+    held[1] = 4096;
+    held[2] = 1;
+    EXPECT_EQ (deviceState(), held);
 
     gainPercent = 100;
     expectPicture ("the mask gone and the controls as the device holds them",
@@ -897,6 +984,17 @@ void EndToEnd::takesTheRepluggedMicrophoneBack()
                               knobAt (shot, noiseSwitchY, 455) && pixelIs (shot, { 150, noiseSliderY }, orange) &&
                               differingPixels (inkOf (shot, statusArea), connectedStatusInk) <= 10;
                    });
+}
+
+void EndToEnd::aLinkButtonOpensItsPage()
+{
+    // The English row's Facebook button. The browser is handed its page, the first and only one
+    // opened in the session: no key under the mask opened a link before.
+    app->click (facebookArea.getCentre());
+    const auto opened = [this] { return browser.opened().size() >= 1; };
+    ASSERT_TRUE (eventually (opened)) << "the link button opened no page";
+    EXPECT_EQ (browser.opened().joinIntoString (" ").toStdString(), std::string ("https://www.facebook.com/zarvo"));
+    app->moveTo ({ 300, 600 });
 }
 
 void EndToEnd::showsTheInputLevel()
@@ -940,7 +1038,10 @@ TEST_F (EndToEnd, ASessionDrivenAsAPersonWould)
         { "a muted drag of the gain slider", &EndToEnd::dragsTheGainSliderWhileMuted },
         { "information panel: English, factory reset, closed", &EndToEnd::usesTheInformationPanel },
         { "unplug", &EndToEnd::showsTheUnpluggedMicrophone },
+        { "keys under the mask", &EndToEnd::keysChangeNothingUnderTheMask },
+        { "a click on the mask", &EndToEnd::theMaskTakesTheClick },
         { "plug back", &EndToEnd::takesTheRepluggedMicrophoneBack },
+        { "a link button", &EndToEnd::aLinkButtonOpensItsPage },
         { "input level", &EndToEnd::showsTheInputLevel },
         { "close button", &EndToEnd::closesWithTheCloseButton },
     };
