@@ -8,15 +8,18 @@
 #include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "RecordingXdgOpen.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <dirent.h>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -225,6 +228,7 @@ protected:
     void SetUp() override
     {
         ZARVO_REQUIRE (readyForTheApp (microphone));
+        ASSERT_TRUE (browser.isReady()) << "the recording xdg-open could not be put first on PATH";
         mountDirectory = juce::File (microphone.devicePath()).getParentDirectory().getFullPathName().toStdString();
 
         AppUnderTest::Launch launch;
@@ -364,6 +368,61 @@ protected:
         return std::find (lines.begin() + (long)std::min (from, lines.size()), lines.end(), line) != lines.end();
     }
 
+    // The value of the app's last "gainSliderValue: N" line at or after `from`: what the gain label
+    // shows. -1 when there is none.
+    int lastGainLabel (size_t from)
+    {
+        const auto& lines = app->logLines();
+        for (size_t i = lines.size(); i > from; --i)
+            if (isGainLabelLine (lines[i - 1]))
+                return std::stoi (lines[i - 1].substr (gainLabelPrefix.size()));
+        return -1;
+    }
+
+    static bool isGainLabelLine (const std::string& line) { return line.rfind (gainLabelPrefix, 0) == 0; }
+    static inline const std::string gainLabelPrefix = "gainSliderValue: ";
+
+    // Waits until `count` heartbeat polls have come after the mark, among the reports the device
+    // received or, while it is unplugged, among those it refused.
+    bool waitForHeartbeats (size_t mark, long count, bool refused = false)
+    {
+        return eventually (
+            [&]
+            {
+                const auto all = refused ? microphone.model().refusedReports() : reports();
+                return mark < all.size() && std::count (all.begin() + (long)mark, all.end(), heartbeatQuery) >= count;
+            });
+    }
+
+    int deviceGain() { return microphone.model().parameter (microphoneGroup, 2); }
+
+    // Every setting the microphone keeps, in the order mute, gain, noise reduction and its level,
+    // reverberation and its depth and time.
+    std::vector<int> deviceState()
+    {
+        auto& model = microphone.model();
+        return { model.parameter (microphoneGroup, 1), model.parameter (microphoneGroup, 2),
+                 model.parameter (noiseGroup, 0),      model.parameter (noiseGroup, 1),
+                 model.parameter (reverbGroup, 0),     model.parameter (reverbGroup, 2),
+                 model.parameter (reverbGroup, 4) };
+    }
+
+    // Takes the gain thumb where it shows `from` and pulls it to `to` in small moves, as a hand does.
+    void dragTheGainSlider (int from, int to)
+    {
+        const int step = to > from ? 8 : -8;
+        app->press ({ sliderX (from), gainY });
+        for (int x = sliderX (from) + step; step > 0 ? x < sliderX (to) : x > sliderX (to); x += step)
+        {
+            app->dragTo ({ x, gainY });
+            juce::Thread::sleep (40);
+        }
+        app->dragTo ({ sliderX (to), gainY });
+        app->release();
+    }
+
+    void expectTheShownGainToHold (size_t statusLine, size_t reportsBefore, const Reports& readBack);
+
     // Waits until the condition holds.
     static bool eventually (const std::function<bool()>& holds, int timeoutMs = 10000)
     {
@@ -411,6 +470,7 @@ protected:
         EXPECT_TRUE (app->waitForPicture (holds)) << "the screen never showed " << what;
     }
 
+public:
     // One click that sends one set frame: what reaches the device, the log lines in their order
     // and what the screen shows afterwards.
     struct Gesture
@@ -423,7 +483,6 @@ protected:
     };
     void clicksAndSees (const Gesture& gesture);
 
-public:
     // ---- the steps, in the order a person goes through them
 
     void startsConnected();
@@ -432,19 +491,26 @@ public:
     void mutesAndUnmutes();
     void switchesNoiseReductionByItsSwitch();
     void switchesReverberationByItsTexts();
+    void dragsTheGainSliderWhileMuted();
     void usesTheInformationPanel();
     void showsTheUnpluggedMicrophone();
+    void keysChangeNothingUnderTheMask();
+    void theMaskTakesTheClick();
     void takesTheRepluggedMicrophoneBack();
+    void aLinkButtonOpensItsPage();
     void showsTheInputLevel();
     void closesWithTheCloseButton();
 
 protected:
     PluggableMicrophone microphone;
+    // First on PATH before the app starts, so that a link button's launch opens no real browser.
+    RecordingXdgOpen browser;
     std::unique_ptr<AppUnderTest> app;
     std::string mountDirectory;
     int gainPercent = 65;
     std::vector<bool> connectedStatusInk;
     juce::Image lastScreen;
+    std::vector<int> heldAtUnplug;
 };
 
 void EndToEnd::startsConnected()
@@ -492,15 +558,8 @@ void EndToEnd::dragsTheGainSlider()
     const auto reportsBefore = reportMark();
     const auto logBefore = app->logMark();
 
-    // Take the thumb at 65 and pull it to about 90, as a hand does, in small moves.
-    app->press ({ sliderX (65), gainY });
-    for (int x = sliderX (65) + 8; x < sliderX (90); x += 8)
-    {
-        app->dragTo ({ x, gainY });
-        juce::Thread::sleep (40);
-    }
-    app->dragTo ({ sliderX (90), gainY });
-    app->release();
+    // Take the thumb at 65 and pull it to about 90.
+    dragTheGainSlider (65, 90);
 
     const auto ended = expectLine ("GainsliderDragEnded: ", logBefore, true);
     ASSERT_FALSE (ended.empty());
@@ -603,12 +662,7 @@ void EndToEnd::stepsTheGainSliderFromTheKeyboard()
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 2), gainUnits (value));
 
     // The label says what the microphone now holds.
-    const auto labelled = [] (const std::string& line) { return line.rfind ("gainSliderValue: ", 0) == 0; };
-    std::string lastValueLine;
-    for (auto at = app->waitForLineWhere (labelled, logBeforeKeys); at.has_value();
-         at = app->waitForLineWhere (labelled, *at + 1, 0))
-        lastValueLine = app->logLines()[*at];
-    EXPECT_EQ (lastValueLine, "gainSliderValue: " + std::to_string (value));
+    EXPECT_EQ (lastGainLabel (logBeforeKeys), value);
     gainPercent = value;
     expectPicture ("the gain slider where the keys left it",
                    [this] (const juce::Image& shot) { return sliderShows (shot, gainY, gainPercent); });
@@ -625,21 +679,26 @@ void EndToEnd::clicksAndSees (const Gesture& gesture)
     expectPicture (gesture.name, gesture.shows);
 }
 
+const EndToEnd::Gesture muting{ "the red mute button",
+                                muteButton,
+                                setFrame (microphoneGroup, 1, 1),
+                                { "258", "open Mic Noise Suppressor success" },
+                                [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, mutedDisc); } };
+
+// Unmuted: under the pointer the light grey disc, away from it the white one.
+const EndToEnd::Gesture unmuting{ "the unmuted button under the pointer",
+                                  muteButton,
+                                  setFrame (microphoneGroup, 1, 0),
+                                  { "close Mic Noise Suppressor success" },
+                                  [] (const juce::Image& shot)
+                                  { return pixelIs (shot, mutePoint, unmutedDiscUnderPointer); } };
+
 void EndToEnd::mutesAndUnmutes()
 {
-    clicksAndSees ({ "the red mute button",
-                     muteButton,
-                     setFrame (microphoneGroup, 1, 1),
-                     { "258", "open Mic Noise Suppressor success" },
-                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, mutedDisc); } });
+    clicksAndSees (muting);
     EXPECT_EQ (microphone.model().parameter (microphoneGroup, 1), 1);
 
-    // Unmuted: under the pointer the light grey disc, away from it the white one.
-    clicksAndSees ({ "the unmuted button under the pointer",
-                     muteButton,
-                     setFrame (microphoneGroup, 1, 0),
-                     { "close Mic Noise Suppressor success" },
-                     [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDiscUnderPointer); } });
+    clicksAndSees (unmuting);
     app->moveTo ({ 300, 600 });
     expectPicture ("the unmuted button",
                    [] (const juce::Image& shot) { return pixelIs (shot, mutePoint, unmutedDisc); });
@@ -688,6 +747,52 @@ void EndToEnd::switchesReverberationByItsTexts()
                      { return knobAt (shot, reverbSwitchY, 405) && slidersShow (shot, disabledTrack); } });
 }
 
+void EndToEnd::dragsTheGainSliderWhileMuted()
+{
+    // Muted, the pacer sends nothing: the drag's values wait in the queue, where the factory reset
+    // that comes next finds them.
+    clicksAndSees (muting);
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    dragTheGainSlider (gainPercent, 20);
+    const auto ended = expectLine ("GainsliderDragEnded: ", logBefore, true);
+    ASSERT_FALSE (ended.empty());
+    const int value = gainValueOf (std::stoi (ended.substr (std::string ("GainsliderDragEnded: ").size())));
+    EXPECT_GE (value, 15) << ended;
+    EXPECT_LE (value, 25) << ended;
+    EXPECT_EQ (lastGainLabel (logBefore), value);
+
+    // Two heartbeat polls after the drag's end the pacer has had many turns: it sent nothing.
+    ASSERT_TRUE (waitForHeartbeats (reportMark(), 2)) << "the heartbeat stopped";
+    EXPECT_TRUE (commandsSince (reportsBefore).empty()) << describe (commandsSince (reportsBefore));
+    EXPECT_EQ (deviceGain(), gainUnits (gainPercent));
+    gainPercent = value;
+    expectPicture ("the red mute button and the gain slider where the muted drag left it",
+                   [this] (const juce::Image& shot)
+                   { return pixelIs (shot, mutePoint, mutedDisc) && sliderShows (shot, gainY, gainPercent); });
+}
+
+void EndToEnd::expectTheShownGainToHold (size_t statusLine, size_t reportsBefore, const Reports& readBack)
+{
+    // The read-back moves the gain slider, and its notification writes the label's new value.
+    const auto labelled = app->waitForLineWhere (isGainLabelLine, statusLine);
+    ASSERT_TRUE (labelled.has_value()) << "the read-back set no gain label";
+    const int shown = lastGainLabel (*labelled);
+    EXPECT_TRUE (eventually ([&] { return deviceGain() == gainUnits (shown); }))
+        << "the label shows " << shown << ", the microphone holds " << deviceGain();
+
+    // And the microphone stays there: two heartbeat polls later the pacer has had many turns, and
+    // no slider frame has gone out after the read-back's own commands.
+    ASSERT_TRUE (waitForHeartbeats (reportMark(), 2)) << "the heartbeat stopped";
+    EXPECT_EQ (deviceGain(), gainUnits (shown)) << "the label shows " << shown;
+    const auto commands = commandsSince (reportsBefore);
+    const auto own =
+        (long)std::count_if (readBack.begin(), readBack.end(), [] (const Bytes& b) { return !isPoll (b); });
+    const Reports later (commands.begin() + std::min (own, (long)commands.size()), commands.end());
+    EXPECT_TRUE (std::none_of (later.begin(), later.end(), isSliderFrame))
+        << "slider values went out after the read-back:" << describe (later);
+}
+
 void EndToEnd::usesTheInformationPanel()
 {
     const juce::Point<int> resetButton (400, 227);
@@ -726,7 +831,8 @@ void EndToEnd::usesTheInformationPanel()
         << "received:" << describe (commandsSince (reportsBefore)) << "\nwanted:" << describe (expected);
     const auto afterReset =
         expectLinesInOrder ({ "ZarvoHid=============================send reverb_depth_buf" }, logBefore);
-    expectStatusLine ("0 65 78 20 0 0 70 ", afterReset);
+    // What the muted drag left in the queue never goes out over the factory settings.
+    expectTheShownGainToHold (expectStatusLine ("0 65 78 20 0 0 70 ", afterReset), reportsBefore, expected);
     gainPercent = 65;
 
     // A click beside the panel closes it and changes nothing else.
@@ -737,7 +843,7 @@ void EndToEnd::usesTheInformationPanel()
                    {
                        return !pixelIs (shot, { 400, 227 }, orange, 40) && sliderShows (shot, gainY, 65) &&
                               knobAt (shot, noiseSwitchY, 405) && knobAt (shot, reverbSwitchY, 405) &&
-                              linkButtonsAreEnglish (shot);
+                              pixelIs (shot, mutePoint, unmutedDisc) && linkButtonsAreEnglish (shot);
                    });
     EXPECT_TRUE (commandsSince (beforeClosing).empty()) << describe (commandsSince (beforeClosing));
     connectedStatusInk = inkOf (app->lastShot(), statusArea);
@@ -745,6 +851,13 @@ void EndToEnd::usesTheInformationPanel()
 
 void EndToEnd::showsTheUnpluggedMicrophone()
 {
+    // A control beneath holds the keyboard focus when the microphone goes: the mute button, clicked
+    // twice so that it stays as it was.
+    app->focusWindow();
+    clicksAndSees (muting);
+    clicksAndSees (unmuting);
+    heldAtUnplug = deviceState();
+
     const auto logBefore = app->logMark();
     std::string whyNot;
     ASSERT_TRUE (microphone.unplug (whyNot)) << whyNot;
@@ -760,7 +873,61 @@ void EndToEnd::showsTheUnpluggedMicrophone()
                        return maskCovers (shot) && inkCount (shot, statusArea) > 50 &&
                               differingPixels (inkOf (shot, statusArea), connectedStatusInk) > 100;
                    });
+}
 
+void EndToEnd::keysChangeNothingUnderTheMask()
+{
+    const auto refusedBefore = microphone.model().refusedReports().size();
+    const auto reportsBefore = reportMark();
+    const auto logBefore = app->logMark();
+    const auto before = app->panelShot();
+    ASSERT_TRUE (before.isValid());
+
+    // Return would press the control that holds the focus (the mute button first), Tab would move
+    // the focus on through the controls beneath (the gear, the factory reset, a link), an arrow
+    // would step a slider.
+    app->typeKeys ("Return space Right Up Left Down Tab Return space Right Tab Tab Return space Left Tab Return");
+
+    // The window handles its events in order: once the close button lights up under the pointer
+    // that moved there next, it has handled every key. Two polls of the heartbeat later the pacer
+    // and the paint that runs a requested factory reset have had their turns.
+    ASSERT_TRUE (app->hoverTheCloseButton()) << "the close button did not light up under the pointer";
+    const auto refusedAfterKeys = microphone.model().refusedReports().size();
+    ASSERT_TRUE (waitForHeartbeats (refusedAfterKeys, 2, true)) << "the heartbeat stopped";
+
+    // The heartbeat's and the level's polls were all that the app tried to send.
+    const auto refused = microphone.model().refusedReports();
+    Reports tried;
+    std::copy_if (refused.begin() + (long)std::min (refusedBefore, refused.size()), refused.end(),
+                  std::back_inserter (tried), [] (const Bytes& bytes) { return !isPoll (bytes); });
+    EXPECT_TRUE (tried.empty()) << "tried under the mask:" << describe (tried);
+    EXPECT_TRUE (reportsSince (reportsBefore).empty()) << describe (reportsSince (reportsBefore));
+
+    // No toggle, slider step, factory reset or link.
+    const auto& lines = app->logLines();
+    for (size_t i = logBefore; i < lines.size(); ++i)
+    {
+        const auto& line = lines[i];
+        for (const char* text : { "Mic Noise Suppressor", "sendMessage ", "send reverb_depth_buf", "silderDragStarted",
+                                  "DragEnded", "SliderValue" })
+            EXPECT_EQ (line.find (text), std::string::npos) << "under the mask, after the keys: " << line;
+    }
+    EXPECT_FALSE (browser.openedAnything()) << browser.opened().joinIntoString (" ");
+
+    // Nothing moved on the screen either: the information panel did not open, no knob moved.
+    const auto after = app->panelShot();
+    ASSERT_TRUE (after.isValid());
+    int differing = 0;
+    for (int y = 0; y < before.getHeight(); ++y)
+        for (int x = 0; x < before.getWidth(); ++x)
+            differing += before.getPixelAt (x, y) != after.getPixelAt (x, y) ? 1 : 0;
+    EXPECT_EQ (differing, 0) << "pixels changed under the mask";
+    if (differing != 0)
+        keepScreenshot (after, "end-to-end-keys-under-the-mask");
+}
+
+void EndToEnd::theMaskTakesTheClick()
+{
     // The mask takes the click: the mute button stays as it was. Once the close button lights up
     // under the pointer that moved there next, the window has handled the click.
     const auto clickMark = app->logMark();
@@ -801,6 +968,14 @@ void EndToEnd::takesTheRepluggedMicrophoneBack()
         app->waitForPrinted (openingPrinted (microphone.devicePath()) + openingPrinted (microphone.devicePath())));
     EXPECT_EQ (app->printed().substr (printedBefore), openingPrinted (microphone.devicePath()));
 
+    // The label and the microphone agree, and the microphone holds what it held at the unplug but
+    // for what was changed elsewhere meanwhile.
+    expectTheShownGainToHold (syncLine, reportsBefore, expected);
+    auto held = heldAtUnplug;
+    held[1] = 4096;
+    held[2] = 1;
+    EXPECT_EQ (deviceState(), held);
+
     gainPercent = 100;
     expectPicture ("the mask gone and the controls as the device holds them",
                    [this] (const juce::Image& shot)
@@ -809,6 +984,17 @@ void EndToEnd::takesTheRepluggedMicrophoneBack()
                               knobAt (shot, noiseSwitchY, 455) && pixelIs (shot, { 150, noiseSliderY }, orange) &&
                               differingPixels (inkOf (shot, statusArea), connectedStatusInk) <= 10;
                    });
+}
+
+void EndToEnd::aLinkButtonOpensItsPage()
+{
+    // The English row's Facebook button. The browser is handed its page, the first and only one
+    // opened in the session: no key under the mask opened a link before.
+    app->click (facebookArea.getCentre());
+    const auto opened = [this] { return browser.opened().size() >= 1; };
+    ASSERT_TRUE (eventually (opened)) << "the link button opened no page";
+    EXPECT_EQ (browser.opened().joinIntoString (" ").toStdString(), std::string ("https://www.facebook.com/zarvo"));
+    app->moveTo ({ 300, 600 });
 }
 
 void EndToEnd::showsTheInputLevel()
@@ -849,9 +1035,13 @@ TEST_F (EndToEnd, ASessionDrivenAsAPersonWould)
         { "mute and unmute", &EndToEnd::mutesAndUnmutes },
         { "noise reduction by its switch", &EndToEnd::switchesNoiseReductionByItsSwitch },
         { "reverberation by its ON and OFF texts", &EndToEnd::switchesReverberationByItsTexts },
+        { "a muted drag of the gain slider", &EndToEnd::dragsTheGainSliderWhileMuted },
         { "information panel: English, factory reset, closed", &EndToEnd::usesTheInformationPanel },
         { "unplug", &EndToEnd::showsTheUnpluggedMicrophone },
+        { "keys under the mask", &EndToEnd::keysChangeNothingUnderTheMask },
+        { "a click on the mask", &EndToEnd::theMaskTakesTheClick },
         { "plug back", &EndToEnd::takesTheRepluggedMicrophoneBack },
+        { "a link button", &EndToEnd::aLinkButtonOpensItsPage },
         { "input level", &EndToEnd::showsTheInputLevel },
         { "close button", &EndToEnd::closesWithTheCloseButton },
     };

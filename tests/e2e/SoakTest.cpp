@@ -14,6 +14,7 @@
 // The app writes thousands of log lines a second: they are drained through a pipe and counted, and
 // only the few lines waited for are kept.
 #include "AppUnderTest.h"
+#include "CommandFrame.h"
 #include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
@@ -67,12 +68,16 @@ const Reports arrival =
     sent (setFrame (microphoneGroup, 1, 0)) + sent (setFrame (noiseGroup, 0, 0)) + sent (setFrame (reverbGroup, 0, 0)) +
     sent (setFrame (microphoneGroup, 0, 1)) + Reports{ infoQuery };
 
-// The heartbeat's query after the first arrival.size() reports: the heartbeat polls the microphone
-// that has heard an arrival's reports (or a start's, which are as many).
+// The heartbeat's queries after the first arrival.size() reports: the heartbeat polls the
+// microphone that has heard an arrival's reports (or a start's, which are as many).
+long heartbeatsAfterArrival (const Reports& all)
+{
+    return all.size() > arrival.size() ? std::count (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) : 0;
+}
+
 bool polledAfterArrival (const Reports& all)
 {
-    return all.size() > arrival.size() &&
-           std::find (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) != all.end();
+    return heartbeatsAfterArrival (all) > 0;
 }
 
 // Longer than any stall of a loaded machine, far shorter than a heartbeat that has stopped.
@@ -304,6 +309,8 @@ public:
     void startsConnected();
     bool pressTheGainSlider (int value, size_t from);
     void unplugsAndReplugs (int number);
+    void expectNothingQueuedToGoOut (const std::string& statusLine);
+    void expectThePressFirst (size_t logBefore);
     void cyclesThePlug();
     void standsIdle();
     void closesWithTheCloseButton();
@@ -379,6 +386,7 @@ void Soak::unplugsAndReplugs (int number)
     const auto isGain = [] (const Bytes& bytes) { return setValue (bytes, microphoneGroup, 2) >= 0; };
     ASSERT_TRUE (waitForReports ([&] (const Reports& all) { return std::any_of (all.begin(), all.end(), isGain); }))
         << where() << "the drag sent no gain to the microphone:" << describe (commandsSinceClear());
+    expectThePressFirst (logBefore);
 
     std::string whyNot;
     ASSERT_TRUE (microphone.unplug (whyNot)) << where() << whyNot;
@@ -409,6 +417,41 @@ void Soak::unplugsAndReplugs (int number)
     const Reports first (all.begin(), all.begin() + (long)std::min (all.size(), arrival.size()));
     ASSERT_TRUE (first == arrival) << where() << "received:" << describe (first) << "\nwanted:" << describe (arrival);
     ASSERT_TRUE (polled) << where() << "no heartbeat reached the microphone after its arrival";
+    expectNothingQueuedToGoOut (app->logLines()[*synced]);
+}
+
+// The drag's values queued while no microphone answered are stale once the arrival has read the
+// microphone back: the first heartbeat answered lets the pacer send again, and by the second it
+// has had many turns. None of those values went out, and the microphone holds the gain read back,
+// the one the label shows. From there to its press the next cycle looks on (expectThePressFirst).
+void Soak::expectNothingQueuedToGoOut (const std::string& statusLine)
+{
+    ASSERT_TRUE (waitForReports ([] (const Reports& all) { return heartbeatsAfterArrival (all) >= 2; }))
+        << where() << "the heartbeat stopped after the arrival";
+    const auto all = microphone.model().receivedReports();
+    const Reports since (all.begin() + (long)std::min (all.size(), arrival.size()), all.end());
+    EXPECT_TRUE (std::none_of (since.begin(), since.end(), isSliderFrame))
+        << where() << "slider values went out after the arrival's read-back:" << describe (since);
+    std::istringstream fields (statusLine);
+    std::string element, readBackGain;
+    fields >> element >> element >> readBackGain;
+    const auto rawGain = (unsigned int)microphone.model().parameter (microphoneGroup, 2);
+    EXPECT_EQ (std::to_string (zarvo::gainPercentFromRaw (rawGain)), readBackGain)
+        << where() << "the microphone's gain is not the one read back (raw " << rawGain << ")";
+}
+
+// From the last arrival to this cycle's press nothing else went out: the first slider frame since
+// the record was cleared, just before the press, is the press's own, the value from before it.
+void Soak::expectThePressFirst (size_t logBefore)
+{
+    size_t started = 0;
+    ASSERT_TRUE (logged (dragStarted, logBefore, &started, true));
+    const int pressed = std::stoi (app->logLines()[started].substr (std::string (dragStarted).size()));
+    const auto commands = commandsSinceClear();
+    const auto first = std::find_if (commands.begin(), commands.end(), isSliderFrame);
+    ASSERT_NE (first, commands.end()) << where() << "no slider frame went out";
+    EXPECT_EQ (describe (*first), describe (setFrame (microphoneGroup, 2, pressed)))
+        << where() << "before the press's frame:" << describe (commands);
 }
 
 void Soak::cyclesThePlug()

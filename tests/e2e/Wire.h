@@ -68,6 +68,14 @@ inline int setValue (const Bytes& bytes, unsigned char group, unsigned char para
     return bytes[6] | (bytes[7] << 8);
 }
 
+// A set frame of one of the four sliders' parameters: the gain, the noise-reduction level and the
+// reverberation's depth and time.
+inline bool isSliderFrame (const Bytes& bytes)
+{
+    return setValue (bytes, microphoneGroup, 2) >= 0 || setValue (bytes, noiseGroup, 1) >= 0 ||
+           setValue (bytes, reverbGroup, 2) >= 0 || setValue (bytes, reverbGroup, 4) >= 0;
+}
+
 // A report in hex for a failure's message, up to the frame's end mark: the zeros after it say nothing.
 inline std::string describe (const Bytes& bytes)
 {
