@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "AppUnderTest.h"
-#include "Deadline.h"
 #include "PaintCadence.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -202,16 +202,17 @@ TEST_F (AppProcessTest, ScreenshotShowsBandLogoAndBackdropDimmedWhileTheFocusIsE
         // here: the control panel's mask, once shown, darkens the backdrop beneath it.
         const int logoBlue = step.active ? 255 : 166;
         const juce::Colour maskedBackdrop (0xFF1D1D1D);
-        EXPECT_TRUE (app->waitForWindowPicture (
+        EXPECT_TRUE (app->waitForPicture (
             [&] (const juce::Image& s)
             {
                 const auto band = examineBand (s);
                 return band.hasWhite == step.active && std::abs (band.brightestBlue - logoBlue) <= 6 &&
                        s.getPixelAt (11, 98) == maskedBackdrop;
-            }))
+            },
+            10000, AppUnderTest::Shot::window))
             << "the window never showed the logo " << (step.active ? "active" : "inactive")
             << " over the masked backdrop";
-        const auto& shot = app->lastShot();
+        const auto& shot = app->lastShot (AppUnderTest::Shot::window);
         ASSERT_TRUE (shot.isValid());
         ASSERT_EQ (shot.getWidth(), 622);
         const auto band = examineBand (shot);
@@ -237,21 +238,21 @@ TEST_F (AppProcessTest, WindowIconHoldsTheSixSizes)
     const std::vector<int> allSizes{ 16, 24, 32, 48, 64, 256 };
     std::vector<int> sizes;
     bool square = true;
-    for (const zarvo::test::Deadline end (10000);;)
-    {
-        // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
-        const auto icon = runCommand ("xprop -len 4000000 -id " + app->window() + " _NET_WM_ICON").output;
-        sizes.clear();
-        const std::regex pattern ("Icon \\((\\d+) x (\\d+)\\)");
-        for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), last; it != last; ++it)
+    zarvo::test::sleepUntil (
+        [&]
         {
-            square = square && (*it)[1] == (*it)[2];
-            sizes.push_back (std::stoi ((*it)[1]));
-        }
-        if (sizes == allSizes || end.passed())
-            break;
-        juce::Thread::sleep (100);
-    }
+            // -len: xprop stops at a few kilobytes by default, before the 256-pixel image.
+            const auto icon = runCommand ("xprop -len 4000000 -id " + app->window() + " _NET_WM_ICON").output;
+            sizes.clear();
+            const std::regex pattern ("Icon \\((\\d+) x (\\d+)\\)");
+            for (std::sregex_iterator it (icon.begin(), icon.end(), pattern), last; it != last; ++it)
+            {
+                square = square && (*it)[1] == (*it)[2];
+                sizes.push_back (std::stoi ((*it)[1]));
+            }
+            return sizes == allSizes;
+        },
+        10000, 100);
     EXPECT_TRUE (square);
     EXPECT_EQ (sizes, allSizes);
 }

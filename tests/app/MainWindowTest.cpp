@@ -9,7 +9,7 @@
 #include "OutputCapture.h"
 #include "PaintCadence.h"
 #include "PanelTest.h"
-#include "UdevEventInjector.h"
+#include "PollUntil.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

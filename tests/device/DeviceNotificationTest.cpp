@@ -1,5 +1,6 @@
 #include "NotificationRecorder.h"
 #include "OutputCapture.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 #include "ZarvoHid.h"
 

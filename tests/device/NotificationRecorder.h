@@ -4,6 +4,7 @@
 
 #include "DeviceNotification.h"
 #include "FileDescriptors.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 #include "linux/UdevMonitor.h"
 

@@ -4,6 +4,7 @@
 #include "HidTransport.h"
 #include "OpenedMicrophoneTest.h"
 #include "OutputCapture.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 #include "ZarvoHid.h"
 

@@ -1,6 +1,6 @@
 #include "AppUnderTest.h"
 
-#include "Deadline.h"
+#include "PollUntil.h"
 
 #include <atomic>
 #include <cerrno>
@@ -381,8 +381,7 @@ std::optional<int> AppUnderTest::waitForExit (int timeoutMs)
 {
     if (pid <= 0)
         return -1;
-    const Deadline end (timeoutMs);
-    for (;;)
+    const auto reaped = [this]
     {
         int status = 0;
         if (!finished && ::waitpid (pid, &status, WNOHANG) == pid)
@@ -390,12 +389,11 @@ std::optional<int> AppUnderTest::waitForExit (int timeoutMs)
             finished = true;
             exitCode = WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
         }
-        if (finished)
-            return exitCode;
-        if (end.passed())
-            return {};
-        pause (20);
-    }
+        return finished;
+    };
+    if (sleepUntil (reaped, timeoutMs))
+        return exitCode;
+    return {};
 }
 
 bool AppUnderTest::isRunning()
@@ -438,37 +436,48 @@ std::string AppUnderTest::whyNoWindow()
 
 std::string AppUnderTest::findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running)
 {
-    const Deadline end (timeoutMs);
-    for (;;)
-    {
-        const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
-        auto windows =
-            juce::StringArray::fromLines (found.exitCode == 0 ? juce::String (found.output) : juce::String());
-        windows.removeEmptyStrings();
-        for (const auto& window : windows)
-            if (runCommand ("xprop -len 8 -id " + window.toStdString() + " _NET_WM_ICON").output.find ('=') !=
-                std::string::npos)
-                return window.toStdString();
-        if (end.passed())
-            return windows.isEmpty() ? std::string() : windows[0].toStdString();
-        if (!running())
-            return {};
-        pause (100);
-    }
+    juce::StringArray windows;
+    std::string lasting;
+    bool ended = false;
+    sleepUntil (
+        [&]
+        {
+            const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+            windows = juce::StringArray::fromLines (found.exitCode == 0 ? juce::String (found.output) : juce::String());
+            windows.removeEmptyStrings();
+            for (const auto& window : windows)
+                if (runCommand ("xprop -len 8 -id " + window.toStdString() + " _NET_WM_ICON").output.find ('=') !=
+                    std::string::npos)
+                {
+                    lasting = window.toStdString();
+                    return true;
+                }
+            ended = !running();
+            return ended;
+        },
+        timeoutMs, 100);
+    if (!lasting.empty() || ended || windows.isEmpty())
+        return lasting;
+    return windows[0].toStdString();
 }
 
 std::string AppUnderTest::otherWindow (int timeoutMs)
 {
-    const Deadline end (timeoutMs);
-    do
-    {
-        const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
-        for (const auto& line : juce::StringArray::fromLines (juce::String (found.output).trim()))
-            if (line.isNotEmpty() && line.toStdString() != windowId)
-                return line.toStdString();
-        pause (100);
-    } while (!end.passed());
-    return {};
+    std::string other;
+    sleepUntil (
+        [&]
+        {
+            const auto found = runCommand ("xdotool search --onlyvisible --pid " + std::to_string (pid));
+            for (const auto& line : juce::StringArray::fromLines (juce::String (found.output).trim()))
+                if (line.isNotEmpty() && line.toStdString() != windowId)
+                {
+                    other = line.toStdString();
+                    return true;
+                }
+            return false;
+        },
+        timeoutMs, 100);
+    return other;
 }
 
 void AppUnderTest::readNewLog()
@@ -505,14 +514,7 @@ AppUnderTest::LogCounts AppUnderTest::logCounts() const
 
 bool AppUnderTest::waitForEndOfLog (int timeoutMs)
 {
-    const Deadline end (timeoutMs);
-    while (drain == nullptr || !drain->ended)
-    {
-        if (drain == nullptr || end.passed())
-            return false;
-        pause (pollInterval);
-    }
-    return true;
+    return drain != nullptr && sleepUntil ([this] { return drain->ended.load(); }, timeoutMs, pollInterval);
 }
 
 std::vector<std::string> AppUnderTest::recentLines() const
@@ -539,18 +541,22 @@ std::optional<size_t> AppUnderTest::waitForLine (const std::string& line, size_t
 std::optional<size_t> AppUnderTest::waitForLineWhere (const std::function<bool (const std::string&)>& matches,
                                                       size_t from, int timeoutMs)
 {
-    const Deadline end (timeoutMs);
-    for (;;)
-    {
-        const auto& all = logLines();
-        for (size_t i = from; i < all.size(); ++i)
-            if (matches (all[i]))
-                return i;
-        if (end.passed())
-            return {};
-        from = std::max (from, all.size());
-        pause (pollInterval);
-    }
+    std::optional<size_t> at;
+    sleepUntil (
+        [&]
+        {
+            const auto& all = logLines();
+            for (size_t i = from; i < all.size(); ++i)
+                if (matches (all[i]))
+                {
+                    at = i;
+                    return true;
+                }
+            from = std::max (from, all.size());
+            return false;
+        },
+        timeoutMs, pollInterval);
+    return at;
 }
 
 std::string AppUnderTest::printed() const
@@ -560,14 +566,7 @@ std::string AppUnderTest::printed() const
 
 bool AppUnderTest::waitForPrinted (const std::string& text, int timeoutMs)
 {
-    const Deadline end (timeoutMs);
-    while (printed().find (text) == std::string::npos)
-    {
-        if (end.passed())
-            return false;
-        pause (pollInterval);
-    }
-    return true;
+    return sleepUntil ([&] { return printed().find (text) != std::string::npos; }, timeoutMs, pollInterval);
 }
 
 // The pointer comes to a point in two moves, the last one pixel long, as a hand's path ends: JUCE
@@ -643,11 +642,6 @@ void AppUnderTest::click (juce::Point<int> panelPoint)
     clickAt (windowId, inWindow (panelPoint));
 }
 
-void AppUnderTest::clickInWindow (juce::Point<int> windowPoint)
-{
-    clickAt (windowId, windowPoint);
-}
-
 void AppUnderTest::doubleClickInWindow (juce::Point<int> windowPoint)
 {
     approach (windowId, windowPoint);
@@ -708,29 +702,30 @@ juce::Image AppUnderTest::windowShot()
     return screen.getClippedImage (areaOf (windowId)).createCopy();
 }
 
-bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
+juce::Image AppUnderTest::take (Shot what)
 {
-    return waitForShot ([this] { return panelShot(); }, holds, timeoutMs);
-}
-
-bool AppUnderTest::waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
-{
-    return waitForShot ([this] { return windowShot(); }, holds, timeoutMs);
-}
-
-bool AppUnderTest::waitForShot (const std::function<juce::Image()>& take,
-                                const std::function<bool (const juce::Image&)>& holds, int timeoutMs)
-{
-    const Deadline end (timeoutMs);
-    for (;;)
+    switch (what)
     {
-        shot = take();
-        if (shot.isValid() && holds (shot))
-            return true;
-        if (end.passed())
-            return false;
-        pause (100);
+    case Shot::panel:
+        return panelShot();
+    case Shot::window:
+        return windowShot();
+    case Shot::screen:
+        break;
     }
+    return screenShot();
+}
+
+bool AppUnderTest::waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs, Shot what)
+{
+    return sleepUntil (
+        [&]
+        {
+            auto& shot = shots[(size_t)what];
+            shot = take (what);
+            return shot.isValid() && holds (shot);
+        },
+        timeoutMs, 100);
 }
 
 namespace
@@ -771,23 +766,28 @@ bool AppUnderTest::watchCloseButton (const std::string& window, const std::funct
                                      int timeoutMs, const std::function<bool()>& giveUp, int* nudges)
 {
     const auto area = areaOf (window);
-    const Deadline end (timeoutMs);
     auto still = std::chrono::steady_clock::now();
-    for (;;)
-    {
-        if (looksRight (crossBlue (screenShot(), area)))
-            return true;
-        if ((giveUp && giveUp()) || end.passed())
-            return false;
-        if (nudges != nullptr && std::chrono::steady_clock::now() - still > std::chrono::milliseconds (stillPointerMs))
+    bool seen = false;
+    pollUntil (
+        [&]
         {
-            // One pixel to the side and back again on the next nudge, within the button.
-            runCommand (std::string ("xdotool mousemove_relative -- ") + (*nudges % 2 == 0 ? "1" : "-1") + " 0");
-            ++*nudges;
-            still = std::chrono::steady_clock::now();
-        }
-        pause (100);
-    }
+            seen = looksRight (crossBlue (screenShot(), area));
+            return seen || (giveUp && giveUp());
+        },
+        timeoutMs,
+        [&]
+        {
+            if (nudges != nullptr &&
+                std::chrono::steady_clock::now() - still > std::chrono::milliseconds (stillPointerMs))
+            {
+                // One pixel to the side and back again on the next nudge, within the button.
+                runCommand (std::string ("xdotool mousemove_relative -- ") + (*nudges % 2 == 0 ? "1" : "-1") + " 0");
+                ++*nudges;
+                still = std::chrono::steady_clock::now();
+            }
+            pause (100);
+        });
+    return seen;
 }
 
 bool AppUnderTest::waitForCloseButton (const std::string& window, int grey, int timeoutMs)

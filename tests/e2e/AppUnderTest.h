@@ -8,6 +8,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -141,7 +142,6 @@ public:
     void typeKeys (const std::string& keys);
     // Window coordinates, for the title bar.
     void moveInWindow (juce::Point<int> windowPoint);
-    void clickInWindow (juce::Point<int> windowPoint);
     void doubleClickInWindow (juce::Point<int> windowPoint);
     // Coordinates of another window of the process (a popup menu).
     void moveInWindow (const std::string& otherWindow, juce::Point<int> point);
@@ -194,12 +194,18 @@ public:
     juce::Image windowShot();
     // A screenshot of the whole screen.
     static juce::Image screenShot();
-    // Waits until the predicate holds for a screenshot of the panel; lastShot() keeps the last one
-    // looked at.
-    bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
-    // The same for screenshots of the whole window.
-    bool waitForWindowPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000);
-    const juce::Image& lastShot() const { return shot; }
+    // What a screenshot takes in: panelShot(), windowShot() or screenShot().
+    enum class Shot
+    {
+        panel,
+        window,
+        screen
+    };
+    // Waits until the predicate holds for a screenshot of `what`; lastShot (what) keeps the last
+    // one of that kind looked at.
+    bool waitForPicture (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000,
+                         Shot what = Shot::panel);
+    const juce::Image& lastShot (Shot what = Shot::panel) const { return shots[(size_t)what]; }
 
     // Where the window's content lies on the screen.
     juce::Rectangle<int> contentArea();
@@ -213,8 +219,7 @@ private:
     // the held pointer when given a count.
     static bool watchCloseButton (const std::string& window, const std::function<bool (int)>& looksRight, int timeoutMs,
                                   const std::function<bool()>& giveUp, int* nudges);
-    bool waitForShot (const std::function<juce::Image()>& take, const std::function<bool (const juce::Image&)>& holds,
-                      int timeoutMs);
+    juce::Image take (Shot what);
     // The steps of closeWithTheCloseButton(); returns its failure.
     std::string closeWithTheCloseButton (Closing& closing);
     void readNewLog();
@@ -231,7 +236,7 @@ private:
     std::vector<std::string> lines;
     long long readOffset = 0;
     std::string partialLine;
-    juce::Image shot;
+    std::array<juce::Image, 3> shots;
     std::unique_ptr<Drain> drain;
 };
 

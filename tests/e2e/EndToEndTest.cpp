@@ -5,9 +5,9 @@
 // and at the pixels of a screenshot. Waiting is always for something to appear, within generous
 // bounds; no assertion rests on how long anything took.
 #include "AppUnderTest.h"
-#include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "PollUntil.h"
 #include "RecordingXdgOpen.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
@@ -246,7 +246,7 @@ protected:
         if (!HasFailure() || app == nullptr)
             return;
         keepScreenshot (app->lastShot(), "end-to-end-failure");
-        keepScreenshot (lastScreen, "end-to-end-failure-screen");
+        keepScreenshot (app->lastShot (AppUnderTest::Shot::screen), "end-to-end-failure-screen");
         const auto& lines = app->logLines();
         std::string last;
         for (size_t i = lines.size() > 40 ? lines.size() - 40 : 0; i < lines.size(); ++i)
@@ -279,16 +279,15 @@ protected:
     // Waits until the reports after the mark, polls left out, begin with `expected`.
     bool waitForCommands (size_t mark, const Reports& expected, int timeoutMs = 10000)
     {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            const auto commands = commandsSince (mark);
-            if (commands.size() >= expected.size())
-                return Reports (commands.begin(), commands.begin() + (long)expected.size()) == expected;
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (50);
-        }
+        Reports commands;
+        return sleepUntil (
+                   [&]
+                   {
+                       commands = commandsSince (mark);
+                       return commands.size() >= expected.size();
+                   },
+                   timeoutMs, 50) &&
+               Reports (commands.begin(), commands.begin() + (long)expected.size()) == expected;
     }
 
     // Waits until `count` commands that match have come after the mark; returns every command
@@ -296,40 +295,42 @@ protected:
     Reports waitForCountOf (size_t mark, size_t count, const std::function<bool (const Bytes&)>& matches,
                             int timeoutMs = 10000)
     {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            auto commands = commandsSince (mark);
-            size_t seen = 0;
-            for (size_t i = 0; i < commands.size(); ++i)
-                if (matches (commands[i]) && ++seen == count)
-                {
-                    // The query that follows the last frame.
-                    commands.resize (std::min (commands.size(), i + 2));
-                    if (commands.size() == i + 2 || end.passed())
-                        return commands;
-                }
-            if (end.passed())
-                return commands;
-            juce::Thread::sleep (50);
-        }
+        Reports commands;
+        sleepUntil (
+            [&]
+            {
+                commands = commandsSince (mark);
+                size_t seen = 0;
+                for (size_t i = 0; i < commands.size(); ++i)
+                    if (matches (commands[i]) && ++seen == count)
+                    {
+                        // The query that follows the last frame.
+                        commands.resize (std::min (commands.size(), i + 2));
+                        return commands.size() == i + 2;
+                    }
+                return false;
+            },
+            timeoutMs, 50);
+        return commands;
     }
 
     // Waits until `first` appears after the mark and returns the reports from it on, at least
     // `count` of them.
     Reports waitForSequence (size_t mark, const Bytes& first, size_t count, int timeoutMs = 10000)
     {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            const auto since = reportsSince (mark);
-            const auto start = std::find (since.begin(), since.end(), first);
-            if (start != since.end() && (size_t)(since.end() - start) >= count)
-                return Reports (start, start + (long)count);
-            if (end.passed())
-                return {};
-            juce::Thread::sleep (50);
-        }
+        Reports sequence;
+        sleepUntil (
+            [&]
+            {
+                const auto since = reportsSince (mark);
+                const auto start = std::find (since.begin(), since.end(), first);
+                if (start == since.end() || (size_t)(since.end() - start) < count)
+                    return false;
+                sequence.assign (start, start + (long)count);
+                return true;
+            },
+            timeoutMs, 50);
+        return sequence;
     }
 
     std::string expectLine (const std::string& line, size_t from, bool prefix = false)
@@ -386,7 +387,7 @@ protected:
     // received or, while it is unplugged, among those it refused.
     bool waitForHeartbeats (size_t mark, long count, bool refused = false)
     {
-        return eventually (
+        return sleepUntil (
             [&]
             {
                 const auto all = refused ? microphone.model().refusedReports() : reports();
@@ -423,34 +424,6 @@ protected:
 
     void expectTheShownGainToHold (size_t statusLine, size_t reportsBefore, const Reports& readBack);
 
-    // Waits until the condition holds.
-    static bool eventually (const std::function<bool()>& holds, int timeoutMs = 10000)
-    {
-        const Deadline end (timeoutMs);
-        while (!holds())
-        {
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (100);
-        }
-        return true;
-    }
-
-    // Waits until the predicate holds for a screenshot of the whole screen.
-    bool waitForScreen (const std::function<bool (const juce::Image&)>& holds, int timeoutMs = 10000)
-    {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            lastScreen = app->screenShot();
-            if (lastScreen.isValid() && holds (lastScreen))
-                return true;
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (100);
-        }
-    }
-
     // Moves the pointer until the screen shows what it should: a hand that sees nothing light up
     // moves a little and looks again. (While the level meter moves, JUCE now and then misses the
     // one motion event of a pointer put down at once.)
@@ -459,7 +432,7 @@ protected:
         for (int attempt = 0; attempt < 5; ++attempt)
         {
             move();
-            if (waitForScreen (holds, 2000))
+            if (app->waitForPicture (holds, 2000, AppUnderTest::Shot::screen))
                 return true;
         }
         return false;
@@ -509,7 +482,6 @@ protected:
     std::string mountDirectory;
     int gainPercent = 65;
     std::vector<bool> connectedStatusInk;
-    juce::Image lastScreen;
     std::vector<int> heldAtUnplug;
 };
 
@@ -778,7 +750,7 @@ void EndToEnd::expectTheShownGainToHold (size_t statusLine, size_t reportsBefore
     const auto labelled = app->waitForLineWhere (isGainLabelLine, statusLine);
     ASSERT_TRUE (labelled.has_value()) << "the read-back set no gain label";
     const int shown = lastGainLabel (*labelled);
-    EXPECT_TRUE (eventually ([&] { return deviceGain() == gainUnits (shown); }))
+    EXPECT_TRUE (sleepUntil ([&] { return deviceGain() == gainUnits (shown); }))
         << "the label shows " << shown << ", the microphone holds " << deviceGain();
 
     // And the microphone stays there: two heartbeat polls later the pacer has had many turns, and
@@ -992,7 +964,7 @@ void EndToEnd::aLinkButtonOpensItsPage()
     // opened in the session: no key under the mask opened a link before.
     app->click (facebookArea.getCentre());
     const auto opened = [this] { return browser.opened().size() >= 1; };
-    ASSERT_TRUE (eventually (opened)) << "the link button opened no page";
+    ASSERT_TRUE (sleepUntil (opened)) << "the link button opened no page";
     EXPECT_EQ (browser.opened().joinIntoString (" ").toStdString(), std::string ("https://www.facebook.com/zarvo"));
     app->moveTo ({ 300, 600 });
 }
@@ -1014,9 +986,9 @@ void EndToEnd::closesWithTheCloseButton()
 
     // The X server and the process table learn of the end a moment after the exit code is known.
     const auto nothingRuns = [this] { return processesUsing (microphone.controlFile()).empty(); };
-    EXPECT_TRUE (eventually (nothingRuns)) << "something the application started still runs";
+    EXPECT_TRUE (sleepUntil (nothingRuns)) << "something the application started still runs";
     const auto noWindow = [] { return runCommand ("xdotool search --onlyvisible --class ZarvoQ7TR").output.empty(); };
-    EXPECT_TRUE (eventually (noWindow)) << "a window of the application still shows";
+    EXPECT_TRUE (sleepUntil (noWindow)) << "a window of the application still shows";
 
     microphone.stop();
     EXPECT_FALSE (isMountPoint (mountDirectory)) << mountDirectory << " is still mounted";

@@ -15,9 +15,9 @@
 // only the few lines waited for are kept.
 #include "AppUnderTest.h"
 #include "CommandFrame.h"
-#include "Deadline.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "PollUntil.h"
 #include "ProcessFootprint.h"
 #include "UdevEventInjector.h"
 #include "Wire.h"
@@ -137,16 +137,17 @@ bool worthKeeping (const std::string& line)
 // Two readings in a row that agree, so that a descriptor open for a moment is not counted.
 ProcessFootprint settledFootprint (pid_t pid)
 {
-    auto last = readFootprint (pid);
-    for (int attempt = 0; attempt < 20; ++attempt)
-    {
-        juce::Thread::sleep (200);
-        auto next = readFootprint (pid);
-        if (next.descriptors == last.descriptors && next.threads == last.threads)
-            return next;
-        last = std::move (next);
-    }
-    return last;
+    std::optional<ProcessFootprint> last;
+    sleepUntil (
+        [&]
+        {
+            auto next = readFootprint (pid);
+            const bool agree = last && next.descriptors == last->descriptors && next.threads == last->threads;
+            last = std::move (next);
+            return agree;
+        },
+        5000, 200);
+    return *last;
 }
 
 std::string differences (const std::map<std::string, int>& before, const std::map<std::string, int>& after)
@@ -263,15 +264,7 @@ protected:
 
     bool waitForReports (const std::function<bool (const Reports&)>& holds, int timeoutMs = 10000)
     {
-        const Deadline end (timeoutMs);
-        for (;;)
-        {
-            if (holds (microphone.model().receivedReports()))
-                return true;
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (20);
-        }
+        return sleepUntil ([&] { return holds (microphone.model().receivedReports()); }, timeoutMs);
     }
 
     // Waits for the line (or a line starting with it) at or after index `from` and puts its index in

@@ -5,8 +5,8 @@
 // Each run proves that the app ran (it opened the microphone and polled it, and printed the opening
 // on standard output) and ended by itself, and only then reads everything standard error carried.
 #include "AppUnderTest.h"
-#include "Deadline.h"
 #include "PluggableMicrophone.h"
+#include "PollUntil.h"
 #include "PrivateMountNamespace.h"
 #include "StreamEnds.h"
 #include "UdevEventInjector.h"
@@ -185,14 +185,7 @@ protected:
 
     bool waitForPolls (size_t count)
     {
-        const Deadline end (20000);
-        while (heartbeats() < count + 1)
-        {
-            if (end.passed())
-                return false;
-            juce::Thread::sleep (50);
-        }
-        return true;
+        return sleepUntil ([&] { return heartbeats() >= count + 1; }, 20000, 50);
     }
 
     static std::vector<std::string> splitAt (const std::string& text)

@@ -10,6 +10,7 @@
 // Input: one byte picks the action ("add", "remove", "change", "bind", or the next n bytes, n taken
 // from the byte after); the rest is the device path below /sys.
 #include "DeviceNotification.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 #include "linux/UdevMonitor.h"
 
@@ -152,11 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     const auto sentinelSyspath = "/sys" + sentinel;
     const auto isSentinelEvent = [&] (const Event& e) { return e.syspath == sentinelSyspath; };
     const auto isSentinelCallback = [&] (const Callback& c) { return c.path == sentinelSyspath; };
-    for (int round = 0; !(lastIs (events, isSentinelEvent) && lastIs (callbacks, isSentinelCallback)); ++round)
-    {
-        check (round < 100000, "the sentinel did not come");
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (0);
-    }
+    check (zarvo::test::runMessageLoopUntil (
+               [&] { return lastIs (events, isSentinelEvent) && lastIs (callbacks, isSentinelCallback); }, 30000, 0),
+           "the sentinel did not come");
     events.pop_back();
     callbacks.pop_back();
 

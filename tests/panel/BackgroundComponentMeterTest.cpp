@@ -2,8 +2,8 @@
 // the gain slider, turned into a list of segments by DectorTimer and drawn by its MyTimer. A list
 // lives only until MyTimer's next tick, so the ticks are called by hand on stopped timers; the
 // running timers are left to run only for the picture of the painted panel.
-#include "Deadline.h"
 #include "PanelTest.h"
+#include "PollUntil.h"
 
 #include "GlobalSingleton.h"
 
@@ -483,14 +483,7 @@ TEST_F (MeterTest, ADarkSegmentIsWhiteOverExactlyItsBarAndALitOneIsItsOwnColour)
 // Runs the message loop until the meter shows the picture, within a bound no loaded machine reaches.
 bool settlesOn (BackgroundComponent& panel, const std::string& picture)
 {
-    const zarvo::test::Deadline giveUp (10000);
-    while (pictureOf (panel) != picture)
-    {
-        if (giveUp.passed())
-            return false;
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-    }
-    return true;
+    return runMessageLoopUntil ([&] { return pictureOf (panel) == picture; }, 10000, 20);
 }
 
 // The running timers: the heartbeat reads the device's level, and the meter follows it.

@@ -2,8 +2,8 @@
 // factory reset the information panel asks for, the texts, fonts and places of both languages, the
 // images and link addresses, the switch states and slider colours, the status line and the
 // no-device mask, the timing line, and the continuous repaint that keeps all of it current.
-#include "Deadline.h"
 #include "PanelTest.h"
+#include "PollUntil.h"
 #include "RecordingXdgOpen.h"
 
 #include "BinaryData.h"
@@ -320,9 +320,7 @@ TEST_F (PanelPaintTest, ARequestedFactoryResetRunsOnceAtTheStartOfTheNextPaint)
         const auto logged = log().lines();
         return std::count_if (logged.begin(), logged.end(), isTimingLine);
     };
-    const zarvo::test::Deadline deadline (10000);
-    while ((text (p.reverbTimeValueLabel) != "70" || windowPaints() < 3) && !deadline.passed())
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    runMessageLoopUntil ([&] { return text (p.reverbTimeValueLabel) == "70" && windowPaints() >= 3; });
     EXPECT_GE (windowPaints(), 3);
     EXPECT_EQ (text (p.gainValueLabel), "65");
     EXPECT_EQ (text (p.noiseValueLabel), "78");
@@ -651,15 +649,13 @@ TEST_F (PanelPaintTest, TheRepaintsAloneKeepTheStatusLineAndTheMaskCurrent)
     // Runs the message loop until `count` paints have ended with the heartbeat matching.
     auto runUntilPaints = [&] (int count, std::function<bool (int)> heartbeatMatches)
     {
-        const zarvo::test::Deadline deadline (30000);
         const auto from = seen.size();
         auto matching = [&]
         {
             return std::count_if (seen.begin() + (long)from, seen.end(),
                                   [&] (const Seen& s) { return s.paintEnd && heartbeatMatches (s.heartbeat); });
         };
-        while (matching() < count && !deadline.passed())
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+        runMessageLoopUntil ([&] { return matching() >= count; }, 30000);
         EXPECT_GE (matching(), count);
         return from;
     };

@@ -4,6 +4,7 @@
 // back while muted or while no device answers. Where a case is about one tick's logic the tick is
 // called by hand on a stopped timer; where it is about pacing, only order and bounds are asserted.
 #include "PanelTest.h"
+#include "PollUntil.h"
 
 #include "CommandFrame.h"
 
@@ -156,19 +157,6 @@ void pump (int milliseconds)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
-// Runs the message loop until done() holds; false if it does not within the (generous) limit.
-bool pumpUntil (const std::function<bool()>& done, int limitMilliseconds = 5000)
-{
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    while (!done())
-    {
-        if (juce::Time::getMillisecondCounterHiRes() - start > limitMilliseconds)
-            return false;
-        pump (10);
-    }
-    return true;
-}
-
 double now()
 {
     return juce::Time::getMillisecondCounterHiRes();
@@ -183,7 +171,7 @@ protected:
     {
         auto& p = makePanel();
         showOnDesktop();
-        EXPECT_TRUE (pumpUntil ([&] { return settled (p); })) << "the panel never settled";
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return settled (p); })) << "the panel never settled";
         return p;
     }
 
@@ -202,7 +190,7 @@ protected:
     bool pacerTickedTwice()
     {
         log().clear();
-        return pumpUntil ([&] { return countOf (log().lines(), "else sleep!!!!!!!") >= 2; });
+        return runMessageLoopUntil ([&] { return countOf (log().lines(), "else sleep!!!!!!!") >= 2; });
     }
 
     // Where a press lands on the slider's value (in the panel's coordinates).
@@ -318,7 +306,7 @@ TEST_F (SliderTest, SlidersSetFromCodeUpdateLabelsAndValuesButNothingReachesTheD
 
     // The synchronisation sets the sliders with asynchronous notifications; the pacer runs.
     auto& p = makePanel();
-    ASSERT_TRUE (pumpUntil ([&] { return p.reverbTimeValueLabel.getText() == "30"; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return p.reverbTimeValueLabel.getText() == "30"; }));
     ASSERT_TRUE (pacerTickedTwice());
 
     EXPECT_EQ (p.gainValueLabel.getText(), "40");
@@ -411,7 +399,7 @@ TEST_F (SliderTest, AClickThatDoesNotMoveASliderQueuesItsValueTwiceAndBothReachT
         EXPECT_FALSE (p.myTimer->isTimerRunning());
 
         // Each value goes out as the pacer takes it from the queue.
-        ASSERT_TRUE (pumpUntil ([&] { return c.queue->empty(); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return c.queue->empty(); }));
         EXPECT_EQ (sliderFramesSent (model()),
                    (std::vector<SetFrame>{ setOf (c.parameter, c.value), setOf (c.parameter, c.value) }));
         EXPECT_EQ (model().parameter (c.parameter.groupId, c.parameter.index), c.value);
@@ -441,7 +429,7 @@ TEST_F (SliderTest, AGainDragSendsItsStartValueThePeriodicValuesAndItsEndValueIn
     ASSERT_EQ (p.gainSlider.getValue(), 90);
     EXPECT_FALSE (p.myTimer->isTimerRunning());
 
-    ASSERT_TRUE (pumpUntil ([&] { return p.gainDeque->empty(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return p.gainDeque->empty(); }));
 
     const auto gains = valuesSent (model(), gainParameter);
     ASSERT_GE (gains.size(), 2u);
@@ -479,10 +467,10 @@ TEST_F (SliderTest, WhileMutedADragSendsNothingAndAfterUnmutingTheBacklogGoesOut
         moveTo (p.gainSlider, v);
     }
     // Held until the periodic push has run at least twice, however slow the machine.
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
     endDrag (p.gainSlider);
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
 
     // The pacer held everything back, muted; the mute frame and the polls went out.
     EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
@@ -560,7 +548,7 @@ TEST_F (SliderTest, ADepthDragEndingRightAfterItsLastMoveLeavesTheDeviceOnTheFin
     EXPECT_GE (periodicPushes, 1);
 
     // After the release the final value still goes out, and the queue ends empty.
-    EXPECT_TRUE (pumpUntil ([&] { return p.reverbDepthDeque->empty(); }))
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return p.reverbDepthDeque->empty(); }))
         << p.reverbDepthDeque->size() << " depth values left in the queue";
     const auto depths = valuesSent (model(), depthParameter);
     ASSERT_FALSE (depths.empty());
@@ -598,7 +586,7 @@ TEST_F (SliderTest, AHeldDepthOrTimeDragSendsItsStoredValueEvery60MsBeforeTheRel
         startDrag (drag.slider);
         moveTo (drag.slider, start + 5);
         // Held still until a value besides the drag start's has reached the device.
-        ASSERT_TRUE (pumpUntil ([&] { return valuesSent (model(), drag.parameter).size() >= 2; }))
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return valuesSent (model(), drag.parameter).size() >= 2; }))
             << "nothing but the drag start's value went out while the drag was held";
         const auto beforeRelease = valuesSent (model(), drag.parameter);
         endDrag (drag.slider);
@@ -607,7 +595,7 @@ TEST_F (SliderTest, AHeldDepthOrTimeDragSendsItsStoredValueEvery60MsBeforeTheRel
         // What the push took is the value the slider was moved to.
         for (std::size_t i = 1; i < beforeRelease.size(); ++i)
             EXPECT_EQ (beforeRelease[i], drag.units (start + 5));
-        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
         EXPECT_EQ (model().parameter (drag.parameter.groupId, drag.parameter.index), drag.units (start + 5));
     }
 }
@@ -625,18 +613,20 @@ TEST_F (SliderTest, OnceADepthOrTimeDragHasEndedADragOfAnotherSliderPushesNoDept
         log().clear();
         startDrag (*slider);
         moveTo (*slider, static_cast<int> (slider->getValue()) + 3);
-        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+        ASSERT_TRUE (
+            runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
         endDrag (*slider);
-        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
 
         // The gain slider, held until the push has run three times.
         model().clearRecord();
         log().clear();
         startDrag (p.gainSlider);
         moveTo (p.gainSlider, static_cast<int> (p.gainSlider.getValue()) + 2);
-        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 3; }));
+        ASSERT_TRUE (
+            runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 3; }));
         endDrag (p.gainSlider);
-        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
 
         EXPECT_GE (valuesSent (model(), gainParameter).size(), 5u); // start, three pushes, end
         EXPECT_EQ (valuesSent (model(), depthParameter), std::vector<int>{});
@@ -750,17 +740,18 @@ TEST_F (SliderTest, WhatAMutedDragQueuedBeforeAFactoryResetNeverGoesOutOverTheSt
         log().clear();
         startDrag (slider);
         moveTo (slider, row.draggedTo);
-        ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
+        ASSERT_TRUE (
+            runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
         endDrag (slider);
         ASSERT_EQ (static_cast<int> (slider.getValue()), row.draggedTo);
         ASSERT_GE (queue.size(), 3u);
 
         model().clearRecord();
         p.infoPanel.requestReset();
-        ASSERT_TRUE (pumpUntil ([&] { return p.infoPanel.getResetRequested() == 0; }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.infoPanel.getResetRequested() == 0; }));
         // Past the read-back: its values shown, and the pacer, unmuted by it, ticking again since.
         ASSERT_FALSE (p.muted);
-        ASSERT_TRUE (pumpUntil ([&] { return settled (p); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return settled (p); }));
         ASSERT_TRUE (pacerTickedTwice());
 
         const auto reports = model().receivedReports();
@@ -795,14 +786,14 @@ TEST_F (SliderTest, AGainDragHeldAcrossARemovalAndAnArrivalEndsWithGainAndNoiseL
     startDrag (p.gainSlider);
     moveTo (p.gainSlider, 30);
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
 
     // Unplugged with the drag held: the pacer takes nothing while no device answers, and the pushes
     // pile up.
     microphone().vanish();
-    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 2; }));
     ASSERT_FALSE (p.gainDeque->empty());
     ASSERT_FALSE (p.noiseDeque->empty());
     ASSERT_TRUE (p.gainDragging);
@@ -820,8 +811,8 @@ TEST_F (SliderTest, AGainDragHeldAcrossARemovalAndAnArrivalEndsWithGainAndNoiseL
     endDrag (p.gainSlider);
     EXPECT_FALSE (p.gainDragging);
 
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p) && p.heartbeat != -1; }));
-    ASSERT_TRUE (pumpUntil ([&] { return settled (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p) && p.heartbeat != -1; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return settled (p); }));
     ASSERT_TRUE (pacerTickedTwice());
     EXPECT_EQ (p.gainValueLabel.getText(), "40");
     EXPECT_EQ (p.noiseValueLabel.getText(), "50");
@@ -953,7 +944,7 @@ protected:
             ADD_FAILURE() << "the click did not give the slider the keyboard focus";
             return false;
         }
-        return pumpUntil ([&] { return queuesEmpty (p); });
+        return runMessageLoopUntil ([&] { return queuesEmpty (p); });
     }
 };
 } // namespace
@@ -986,7 +977,7 @@ TEST_F (KeyStepTest, ArrowKeysOnAFocusedSliderGoOutAsClicksDoAndTheDeviceEndsOnT
         ASSERT_EQ ((p.*(row.label)).getText().toStdString(), std::to_string (value));
         EXPECT_FALSE (p.myTimer->isTimerRunning());
 
-        ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
         EXPECT_EQ (valuesSent (model(), row.parameter), expected);
         for (const auto other : sliderParametersBut (row.parameter))
             EXPECT_EQ (valuesSent (model(), other), std::vector<int>{});
@@ -1037,7 +1028,7 @@ TEST_F (KeyStepTest, OtherKeysModifiedArrowsAndArrowsAtTheEndsQueueNothing)
     // A step after them all is the first thing the device gets.
     p.gainSlider.setValue (50, juce::sendNotificationSync);
     pressKey (rightKey);
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
     EXPECT_EQ (sliderFramesSent (model()),
                (std::vector<SetFrame>{ setOf (gainParameter, 2048), setOf (gainParameter, 2088) }));
 }
@@ -1059,7 +1050,7 @@ TEST_F (KeyStepTest, TabMovesTheFocusWithoutQueueingAndTheSliderItReachesStepsFr
     EXPECT_EQ (p.gainSlider.getValue(), 65);
 
     pressKey (rightKey);
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
     EXPECT_EQ (sliderFramesSent (model()),
                (std::vector<SetFrame>{ setOf (noiseLevelParameter, -1980), setOf (noiseLevelParameter, -1890) }));
     EXPECT_EQ (p.noiseValueLabel.getText(), "79");
@@ -1084,7 +1075,7 @@ TEST_F (KeyStepTest, AKeyDuringAMouseDragMovesTheValueAndTheDragGoesOnToQueueIts
 
     endDrag (p.gainSlider);
     EXPECT_EQ (p.gainDeque->back(), 2908);
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
     const auto gains = valuesSent (model(), gainParameter);
     ASSERT_FALSE (gains.empty());
     EXPECT_EQ (gains.back(), 2908);
@@ -1118,12 +1109,12 @@ TEST_F (KeyStepTest, AKeyOnOneSliderWhileAnotherIsHeldInAMouseDragQueuesForTheSl
 
     // The drag goes on and ends where it is released.
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "BackgroundTimer is running...") >= 1; }));
     moveTo (p.gainSlider, 72);
     endDrag (p.gainSlider);
     EXPECT_EQ (p.gainDeque->back(), 2949);
     EXPECT_FALSE (p.myTimer->isTimerRunning());
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
 
     const auto levels = valuesSent (model(), noiseLevelParameter);
     const int stepValues[] = { -1980, -1890 };
@@ -1142,7 +1133,7 @@ TEST_F (KeyStepTest, UnderTheNoDeviceMaskKeysQueueNothingAndAfterTheArrivalTheDe
     ASSERT_TRUE (clickToFocus (p, p.gainSlider));
 
     microphone().vanish();
-    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isVisible(); }));
     log().clear();
     for (const auto& key : { rightKey, rightKey, upKey })
         pressKey (key);
@@ -1157,7 +1148,8 @@ TEST_F (KeyStepTest, UnderTheNoDeviceMaskKeysQueueNothingAndAfterTheArrivalTheDe
     deliverDeviceChange (false);
     // The pacer has drained again since: a tick that found a device answering.
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat != -1 && countOf (log().lines(), "else sleep!!!!!!!") >= 2; }));
+    ASSERT_TRUE (
+        runMessageLoopUntil ([&] { return p.heartbeat != -1 && countOf (log().lines(), "else sleep!!!!!!!") >= 2; }));
 
     EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
     EXPECT_EQ (model().parameter (group::microphone, param::gain), 1638);
@@ -1179,14 +1171,14 @@ TEST_F (KeyStepTest, WhileMutedKeyStepsWaitAndAfterUnmutingGoOutOldestFirst)
         pressKey (key);
     // Held until the pacer has ticked, muted, at least twice.
     log().clear();
-    ASSERT_TRUE (pumpUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; }));
     const std::deque<int> backlog{ 2662, 2662, 2662, 2703, 2703, 2744, 2744, 2703 };
     EXPECT_EQ (*p.gainDeque, backlog);
     EXPECT_EQ (sliderFramesSent (model()), std::vector<SetFrame>{});
 
     click (muteCentre);
     ASSERT_FALSE (p.muted);
-    ASSERT_TRUE (pumpUntil ([&] { return queuesEmpty (p); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return queuesEmpty (p); }));
     EXPECT_EQ (valuesSent (model(), gainParameter), std::vector<int> (backlog.begin(), backlog.end()));
     EXPECT_EQ (model().parameter (group::microphone, param::gain), 2703);
     EXPECT_EQ (p.gainValueLabel.getText(), "66");
@@ -1200,7 +1192,7 @@ TEST_F (KeyStepTest, ASliderDisabledWhenItsEffectIsSwitchedOffTakesNoKeys)
     // The switch's left end, where no text lies: noise reduction off. The next paint disables the slider.
     click ({ 410, 265 });
     ASSERT_TRUE (p.noiseOff);
-    ASSERT_TRUE (pumpUntil ([&] { return !p.noiseSlider.isEnabled(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return !p.noiseSlider.isEnabled(); }));
     model().clearRecord();
     log().clear();
 

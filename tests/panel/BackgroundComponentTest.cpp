@@ -6,6 +6,7 @@
 #include "PanelTest.h"
 
 #include "BinaryData.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 
 #include <gtest/gtest.h>

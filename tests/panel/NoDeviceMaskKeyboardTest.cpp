@@ -5,6 +5,7 @@
 // window never takes the X input focus by itself. Keys and clicks go through the window's peer.
 #include "MainWindow.h"
 #include "PanelTest.h"
+#include "PollUntil.h"
 #include "RecordingXdgOpen.h"
 
 #include <gtest/gtest.h>
@@ -31,18 +32,6 @@ using Bytes = MicrophoneModel::Bytes;
 
 namespace
 {
-bool pumpUntil (const std::function<bool()>& done, int limitMilliseconds = 10000)
-{
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    while (!done())
-    {
-        if (juce::Time::getMillisecondCounterHiRes() - start > limitMilliseconds)
-            return false;
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-    }
-    return true;
-}
-
 long countOf (const std::vector<std::string>& lines, const std::string& line)
 {
     return std::count (lines.begin(), lines.end(), line);
@@ -121,7 +110,7 @@ public:
         }
         auto& p = closeAfterTest (panelIn (*window->getContentComponent()));
         hid = p.hid; // for the device changes the test delivers
-        EXPECT_TRUE (pumpUntil (
+        EXPECT_TRUE (runMessageLoopUntil (
             [&]
             {
                 return p.muteImagesSet && p.heartbeat > 1 && p.noiseSlider.isEnabled() &&
@@ -132,17 +121,7 @@ public:
         return p;
     }
 
-    bool focusWindow()
-    {
-        auto* peer = window->getPeer();
-        // The window may not be mapped yet, and until it is the server refuses it the focus.
-        return peer != nullptr && pumpUntil (
-                                      [&]
-                                      {
-                                          peer->grabFocus();
-                                          return peer->isFocused();
-                                      });
-    }
+    bool focusWindow() { return focusWindowOf (window->getPeer()); }
 
     void mouse (juce::Component& target, juce::Point<int> local, bool buttonDown)
     {
@@ -199,7 +178,7 @@ public:
     bool pacerTickedTwice()
     {
         log().clear();
-        return pumpUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; });
+        return runMessageLoopUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; });
     }
 
     // The window's own buttons in the title band, left to right.
@@ -272,7 +251,7 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
             {
                 // A click opens the language box's menu; the user closes it again.
                 t.click (*c, at);
-                if (!pumpUntil ([] { return juce::PopupMenu::dismissAllActiveMenus(); }, 5000))
+                if (!runMessageLoopUntil ([] { return juce::PopupMenu::dismissAllActiveMenus(); }, 5000))
                     ADD_FAILURE() << "the language box's menu never opened";
             }
             return c;
@@ -340,14 +319,14 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
         }
         auto* focused = holder.focus (*this, p);
         ASSERT_NE (focused, nullptr) << "the control was not found";
-        ASSERT_TRUE (pumpUntil ([&] { return focused->hasKeyboardFocus (false); }, 3000))
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return focused->hasKeyboardFocus (false); }, 3000))
             << "the press did not give the control the focus";
-        ASSERT_TRUE (pumpUntil ([&] { return p.gainDeque->empty() && p.noiseDeque->empty(); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.gainDeque->empty() && p.noiseDeque->empty(); }));
         ASSERT_TRUE (pacerTickedTwice());
         const auto before = PanelState::of (p);
 
         microphone().vanish();
-        ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isShowing(); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.heartbeat == -1 && p.noDeviceMask.isShowing(); }));
         model().clearRecord();
         log().clear();
 
@@ -380,9 +359,9 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
         model().setParameter (group::microphone, param::gain, 1638); // reads back as 40
         microphone().comeBack();
         deliverDeviceChange (false);
-        ASSERT_TRUE (pumpUntil ([&] { return p.heartbeat > 1 && !p.noDeviceMask.isVisible(); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.heartbeat > 1 && !p.noDeviceMask.isVisible(); }));
         EXPECT_FALSE (p.hasKeyboardFocus (true)) << "a control of the panel holds the focus";
-        ASSERT_TRUE (pumpUntil ([&] { return p.gainValueLabel.getText() == "40"; }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.gainValueLabel.getText() == "40"; }));
         if (p.infoPanelShown)
         {
             // A click beside the information panel closes it first.
@@ -393,7 +372,7 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
         ASSERT_TRUE (p.gainSlider.hasKeyboardFocus (false));
         typeKey (juce::KeyPress (juce::KeyPress::rightKey));
         EXPECT_EQ (p.gainValueLabel.getText(), "41");
-        ASSERT_TRUE (pumpUntil ([&] { return p.gainDeque->empty(); }));
+        ASSERT_TRUE (runMessageLoopUntil ([&] { return p.gainDeque->empty(); }));
         EXPECT_EQ (model().parameter (group::microphone, param::gain), 41 * 4096 / 100);
     }
     EXPECT_EQ (browser.launches(), 0);
@@ -418,7 +397,7 @@ TEST_F (NoDeviceMaskKeyboardTest, TheWindowNeverTakesTheInputFocusFromAnotherWin
         XGetInputFocus (display, &focus, &revert);
         return focus == other;
     };
-    ASSERT_TRUE (pumpUntil (
+    ASSERT_TRUE (runMessageLoopUntil (
         [&]
         {
             XWindowAttributes attributes{};
@@ -429,13 +408,13 @@ TEST_F (NoDeviceMaskKeyboardTest, TheWindowNeverTakesTheInputFocusFromAnotherWin
             return otherHasTheFocus();
         }))
         << "the other window never got the input focus";
-    ASSERT_TRUE (pumpUntil ([&] { return !window->getPeer()->isFocused(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return !window->getPeer()->isFocused(); }));
 
     // The microphone goes and comes back while the user types elsewhere.
     bool keptTheFocus = true;
     const auto watching = [&] (const std::function<bool()>& done)
     {
-        return pumpUntil (
+        return runMessageLoopUntil (
             [&]
             {
                 keptTheFocus = keptTheFocus && otherHasTheFocus();
@@ -449,7 +428,7 @@ TEST_F (NoDeviceMaskKeyboardTest, TheWindowNeverTakesTheInputFocusFromAnotherWin
 
     // Focused again, the window hands the focus back to the control that had it, and the mask takes it.
     ASSERT_TRUE (focusWindow());
-    EXPECT_TRUE (pumpUntil ([&] { return maskHoldsTheFocus (p); }, 3000)) << focusedName();
+    EXPECT_TRUE (runMessageLoopUntil ([&] { return maskHoldsTheFocus (p); }, 3000)) << focusedName();
     EXPECT_FALSE (p.muteButton.hasKeyboardFocus (false));
     const bool mutedBefore = p.muted;
     typeKey (juce::KeyPress (juce::KeyPress::returnKey));
@@ -459,7 +438,7 @@ TEST_F (NoDeviceMaskKeyboardTest, TheWindowNeverTakesTheInputFocusFromAnotherWin
     // Elsewhere again, and the microphone back: the mask goes without taking anything.
     XSetInputFocus (display, other, RevertToParent, CurrentTime);
     XSync (display, False);
-    ASSERT_TRUE (pumpUntil ([&] { return otherHasTheFocus() && !window->getPeer()->isFocused(); }));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return otherHasTheFocus() && !window->getPeer()->isFocused(); }));
     keptTheFocus = true;
     microphone().comeBack();
     deliverDeviceChange (false);

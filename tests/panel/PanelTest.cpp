@@ -2,6 +2,7 @@
 
 #include "GlobalSingleton.h"
 #include "HidTransport.h"
+#include "PollUntil.h"
 #include "UdevEventInjector.h"
 #include "XErrors.h"
 
@@ -137,16 +138,18 @@ void PanelTest::click (juce::Point<int> point)
 
 bool PanelTest::focusWindow()
 {
-    auto* peer = builtPanel->getPeer();
-    if (peer == nullptr)
-        return false;
+    return focusWindowOf (builtPanel->getPeer());
+}
+
+bool PanelTest::focusWindowOf (juce::ComponentPeer* peer)
+{
     // The window may not be mapped yet, and until it is the server refuses it the focus.
-    for (int attempt = 0; attempt < 500 && !peer->isFocused(); ++attempt)
-    {
-        peer->grabFocus();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-    }
-    return peer->isFocused();
+    return peer != nullptr && runMessageLoopUntil (
+                                  [peer]
+                                  {
+                                      peer->grabFocus();
+                                      return peer->isFocused();
+                                  });
 }
 
 void PanelTest::pressKey (const juce::KeyPress& key)

@@ -57,6 +57,8 @@ protected:
     // Gives the panel's window the X input focus, as a window manager would on a click: JUCE lets a
     // component take the keyboard focus only while its window has it. False if it never came.
     bool focusWindow();
+    // The same for another window of the test's.
+    static bool focusWindowOf (juce::ComponentPeer* peer);
     // One key press through the window's peer, to whichever component has the keyboard focus.
     void pressKey (const juce::KeyPress& key);
 

@@ -1,6 +1,6 @@
 #include "RecordingXdgOpen.h"
 
-#include "Deadline.h"
+#include "PollUntil.h"
 
 #include <juce_events/juce_events.h>
 
@@ -93,9 +93,7 @@ juce::StringArray RecordingXdgOpen::opened() const
 
 juce::StringArray RecordingXdgOpen::waitForOpened (int count, int ms) const
 {
-    const Deadline end (ms);
-    while (opened().size() < count && !end.passed())
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    runMessageLoopUntil ([&] { return opened().size() >= count; }, ms, 20);
     return opened();
 }
 
@@ -110,11 +108,8 @@ int RecordingXdgOpen::launches() const
 bool RecordingXdgOpen::waitForLaunchesToEnd (int ms) const
 {
     launches();
-    const Deadline end (ms);
-    const auto allEnded = [this]
-    { return std::all_of (launched.begin(), launched.end(), [] (pid_t pid) { return hasEnded (pid); }); };
-    while (!allEnded() && !end.passed())
-        juce::Thread::sleep (20);
-    return allEnded();
+    return sleepUntil (
+        [this] { return std::all_of (launched.begin(), launched.end(), [] (pid_t pid) { return hasEnded (pid); }); },
+        ms);
 }
 } // namespace zarvo::test

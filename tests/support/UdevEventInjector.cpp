@@ -1,9 +1,6 @@
 #include "UdevEventInjector.h"
 
-#include "Deadline.h"
 #include "UserNamespace.h"
-
-#include <juce_events/juce_events.h>
 
 #include <arpa/inet.h>
 #include <linux/netlink.h>
@@ -172,14 +169,5 @@ UdevEvent UdevEventInjector::hidrawEvent (const std::string& action, unsigned sh
     const auto hidraw = "hidraw" + std::to_string (node);
     return { action, "/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/" + std::string (name) + "/hidraw/" + hidraw,
              "hidraw", "/dev/" + hidraw };
-}
-
-bool runMessageLoopUntil (const std::function<bool()>& done, int timeoutMs)
-{
-    const Deadline end (timeoutMs);
-    auto* messageManager = juce::MessageManager::getInstance();
-    while (!done() && !end.passed())
-        messageManager->runDispatchLoopUntil (5);
-    return done();
 }
 } // namespace zarvo::test

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 namespace zarvo::test
@@ -53,9 +52,6 @@ private:
     unsigned long long nextSeqnum = 1;
     std::string lastError;
 };
-
-// Runs the JUCE message loop until done() holds or timeoutMs have passed; returns done().
-bool runMessageLoopUntil (const std::function<bool()>& done, int timeoutMs = 3000);
 } // namespace zarvo::test
 
 // Enters the private network namespace, or leaves the current test: skipped where that is not

@@ -8,11 +8,11 @@
 #include "AppUnderTest.h"
 #include "Benchmark.h"
 #include "CommandFrame.h"
-#include "Deadline.h"
 #include "FakePointer.h"
 #include "InstanceLock.h"
 #include "PanelGeometry.h"
 #include "PluggableMicrophone.h"
+#include "PollUntil.h"
 #include "PrivateMountNamespace.h"
 #include "ProcessFootprint.h"
 #include "StreamEnds.h"
@@ -44,19 +44,18 @@ using test::runningCopy;
 // Waits while another copy of the application runs; false once the time is up.
 bool waitForNoOtherCopy (const Options& options)
 {
-    const test::Deadline end (options.lockWaitMinutes * 60 * 1000);
     bool told = false;
-    while (const auto holder = runningCopy())
-    {
-        if (!told)
-            std::cerr << "benchmark: another copy of ZarvoQ7TR runs (process " << *holder
-                      << "); only one can run at a time: waiting until it has ended" << std::endl;
-        told = true;
-        if (end.passed())
-            return false;
-        std::this_thread::sleep_for (std::chrono::seconds (2));
-    }
-    return true;
+    return test::sleepUntil (
+        [&]
+        {
+            const auto holder = runningCopy();
+            if (holder && !told)
+                std::cerr << "benchmark: another copy of ZarvoQ7TR runs (process " << *holder
+                          << "); only one can run at a time: waiting until it has ended" << std::endl;
+            told = told || holder;
+            return !holder;
+        },
+        options.lockWaitMinutes * 60 * 1000, 2000);
 }
 
 // ---- the wire
@@ -113,15 +112,15 @@ std::optional<Clock::time_point>
 waitInRecord (MicrophoneModel& model, int timeoutMs,
               const std::function<std::optional<Clock::time_point> (const Transfers&)>& find)
 {
-    const test::Deadline end (timeoutMs);
-    for (;;)
-    {
-        if (const auto found = find (model.transfers()))
-            return found;
-        if (end.passed())
-            return {};
-        std::this_thread::sleep_for (std::chrono::milliseconds (10));
-    }
+    std::optional<Clock::time_point> found;
+    test::sleepUntil (
+        [&]
+        {
+            found = find (model.transfers());
+            return found.has_value();
+        },
+        timeoutMs, 10);
+    return found;
 }
 
 // ---- /proc
@@ -329,14 +328,12 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
         run.started = Clock::now();
         run.app = std::make_unique<AppUnderTest> (launch);
 
-        const test::Deadline end (20000);
         const auto started = [&]
         {
             return standardError == StandardError::journal ? firstPoll (microphone.model().transfers()).has_value()
                                                            : firstPaint->seen.load();
         };
-        while (!started() && !end.passed() && run.app->isRunning())
-            sleepMs (5);
+        test::sleepUntil ([&] { return started() || !run.app->isRunning(); }, 20000, 5);
         if (started())
         {
             run.toPaint = millisecondsBetween (run.started, Clock::time_point (Clock::duration (firstPaint->at)));
