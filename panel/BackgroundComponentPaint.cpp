@@ -295,6 +295,12 @@ void BackgroundComponent::paint (juce::Graphics&)
             addAndMakeVisible (noDeviceMask);
         else
         {
+            // The mask lets go of the keyboard before it goes. Hidden while holding it, it would have
+            // the framework hand the focus to a control beneath (where Return acts at once), and that
+            // handover grabs the window's input focus, even from another application the user types
+            // in: the framework may not yet have seen that the window lost it. So no control holds the
+            // focus until the user clicks one.
+            noDeviceMask.giveAwayKeyboardFocus();
             noDeviceMask.setVisible (false);
             if (chinese)
                 setLabel (statusLabel, utf8 ("已连接KT-Q7TR设备"), 26);

@@ -60,20 +60,8 @@ void MaskComponent::parentHierarchyChanged()
 
 void MaskComponent::focusLost (FocusChangeType)
 {
-    if (!focusIsBeneath())
-        return;
-
-    // Hidden while it held the focus, the mask has just seen the framework hand the focus to a control
-    // beneath it (where Return would act at once). Nothing holds the focus then until the user
-    // clicks a control. Giving it away from inside the handover leaves that control without ever
-    // having gained it.
-    if (!isVisible())
-    {
-        if (auto* focused = getCurrentlyFocusedComponent())
-            focused->giveAwayKeyboardFocus();
-        return;
-    }
-    takeFocusWhileTheWindowHasIt();
+    // Gone from the mask to a control beneath it (a move inside the panel): taken back.
+    focusCameBeneath();
 }
 
 void MaskComponent::focusCameBeneath()

@@ -9,8 +9,10 @@
 // area; a click is the mask's only where its button takes it.
 //
 // It takes the keyboard too: while it shows it holds the keyboard focus and uses up every key, so
-// that no key reaches a control beneath it (a focused button acts on Return and space before any
-// parent sees the key, and Tab would move the focus on to the controls beneath).
+// that no key reaches a control beneath it (a focused button acts on Return before any parent sees
+// the key, and Tab would move the focus on to the controls beneath). Whoever hides it gives its
+// focus away first (giveAwayKeyboardFocus): hidden with the focus, it would have the framework hand
+// the focus to a control beneath, and that handover takes the window's input focus.
 class MaskComponent : public juce::Viewport
 {
 public:
