@@ -41,7 +41,7 @@ bool MaskComponent::keyPressed (const juce::KeyPress&)
 
 bool MaskComponent::keyStateChanged (bool)
 {
-    // A button acts on space as its state changes.
+    // A button acts on its shortcut keys as their state changes.
     return true;
 }
 
