@@ -7,6 +7,7 @@
 #include "PanelTest.h"
 #include "PollUntil.h"
 #include "RecordingXdgOpen.h"
+#include "Wire.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +36,6 @@ namespace
 long countOf (const std::vector<std::string>& lines, const std::string& line)
 {
     return std::count (lines.begin(), lines.end(), line);
-}
-
-// The two queries the panel keeps sending while no device answers.
-bool isPoll (const Bytes& report)
-{
-    return report.size() > 5 && report[1] == 0xA5 && report[2] == 0x5A && report[4] == 0x00 &&
-           (report[3] == group::heartbeat || report[3] == group::inputLevel);
 }
 
 // Where a press on a component lands, and a point well away from it, in its own coordinates.
@@ -174,11 +168,11 @@ public:
     }
 
     // Runs the message loop until the pacer has ticked twice more: what the keys set going (a
-    // button's click is delivered later) has happened by then.
+    // button's click is delivered later) has happened by then. The log keeps what came before.
     bool pacerTickedTwice()
     {
-        log().clear();
-        return runMessageLoopUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= 2; });
+        const auto ticksBefore = countOf (log().lines(), "end sleep!!!!!!!");
+        return runMessageLoopUntil ([&] { return countOf (log().lines(), "end sleep!!!!!!!") >= ticksBefore + 2; });
     }
 
     // The window's own buttons in the title band, left to right.
@@ -208,6 +202,8 @@ struct Holder
 {
     const char* name;
     bool infoPanelOpen;
+    // The control lies outside the panel, in the title band.
+    bool outsideThePanel;
     // Gives the control the focus; returns it, or null when the test cannot find it.
     std::function<juce::Component*(NoDeviceMaskKeyboardTest&, BackgroundComponent&)> focus;
 };
@@ -259,7 +255,7 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
     };
 
     const std::vector<Holder> holders = {
-        { "mute button", false,
+        { "mute button", false, false,
           [] (Test& t, BackgroundComponent& p) -> juce::Component*
           {
               // Pressed twice, so that it ends as it was.
@@ -267,23 +263,23 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
               t.click (p.muteButton, centreOf (p.muteButton));
               return &p.muteButton;
           } },
-        { "information button", false, pressed (&BackgroundComponent::infoButton) },
-        { "Bilibili link", false, pressed (&BackgroundComponent::bilibiliButton) },
-        { "Xiaohongshu link", false, pressed (&BackgroundComponent::xiaohongshuButton) },
-        { "Douyin link", false, pressed (&BackgroundComponent::douyinButton) },
-        { "gain slider", false, clicked (&BackgroundComponent::gainSlider) },
-        { "noise-reduction slider", false, clicked (&BackgroundComponent::noiseSlider) },
-        { "depth slider", false, clicked (&BackgroundComponent::reverbDepthSlider) },
-        { "time slider", false, clicked (&BackgroundComponent::reverbTimeSlider) },
-        { "language box", true,
+        { "information button", false, false, pressed (&BackgroundComponent::infoButton) },
+        { "Bilibili link", false, false, pressed (&BackgroundComponent::bilibiliButton) },
+        { "Xiaohongshu link", false, false, pressed (&BackgroundComponent::xiaohongshuButton) },
+        { "Douyin link", false, false, pressed (&BackgroundComponent::douyinButton) },
+        { "gain slider", false, false, clicked (&BackgroundComponent::gainSlider) },
+        { "noise-reduction slider", false, false, clicked (&BackgroundComponent::noiseSlider) },
+        { "depth slider", false, false, clicked (&BackgroundComponent::reverbDepthSlider) },
+        { "time slider", false, false, clicked (&BackgroundComponent::reverbTimeSlider) },
+        { "language box", true, false,
           inInfoPanel ([] (juce::Component* c) { return dynamic_cast<juce::ComboBox*> (c) != nullptr; }, { 20, 12 },
                        false) },
         // Its left end, where no text lies over it.
-        { "factory-reset button", true,
+        { "factory-reset button", true, false,
           inInfoPanel ([] (juce::Component* c)
                        { return dynamic_cast<juce::ImageButton*> (c) != nullptr && c->getY() == 200; },
                        { 10, 14 }, true) },
-        { "the window's close button, then Tab", false,
+        { "the window's close button, then Tab", false, true,
           [] (Test& t, BackgroundComponent&) -> juce::Component*
           {
               const auto buttons = t.titleBandButtons();
@@ -296,15 +292,18 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
           } },
     };
 
-    // Tab first: with a title-band button focused, Return would act on it.
-    const juce::KeyPress keys[] = {
-        juce::KeyPress (juce::KeyPress::tabKey),
-        juce::KeyPress (juce::KeyPress::spaceKey),
+    // The keys that act on the control that held the focus first, so that they meet it before a Tab
+    // could move the focus on; with a title-band button focused, Tab comes first, as Return would
+    // act on that button.
+    const juce::KeyPress tab (juce::KeyPress::tabKey);
+    const std::vector<juce::KeyPress> keys = {
         juce::KeyPress (juce::KeyPress::returnKey),
+        juce::KeyPress (juce::KeyPress::spaceKey),
         juce::KeyPress (juce::KeyPress::leftKey),
         juce::KeyPress (juce::KeyPress::rightKey),
         juce::KeyPress (juce::KeyPress::upKey),
         juce::KeyPress (juce::KeyPress::downKey),
+        tab,
         juce::KeyPress (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier, 0),
     };
 
@@ -330,14 +329,26 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
         model().clearRecord();
         log().clear();
 
+        auto typed = keys;
+        if (holder.outsideThePanel)
+            typed.insert (typed.begin(), tab);
         for (int round = 0; round < 3; ++round)
-            for (const auto& key : keys)
+            for (const auto& key : typed)
             {
                 SCOPED_TRACE (key.getTextDescription().toStdString());
                 typeKey (key);
                 EXPECT_TRUE (maskHoldsTheFocus (p)) << "the focus rests on " << focusedName();
             }
+        // Then until the pacer has ticked twice more and the heartbeat has polled the unplugged device
+        // again: what the keys set going has had its chance to reach the device.
         ASSERT_TRUE (pacerTickedTwice());
+        ASSERT_TRUE (runMessageLoopUntil (
+            [&]
+            {
+                const auto refused = model().refusedReports();
+                return std::any_of (refused.begin(), refused.end(), wire::isPoll);
+            }))
+            << "the heartbeat never polled the unplugged device";
 
         EXPECT_EQ (PanelState::of (p), before);
         EXPECT_TRUE (p.gainDeque->empty() && p.noiseDeque->empty() && p.reverbDepthDeque->empty() &&
@@ -345,7 +356,7 @@ TEST_F (NoDeviceMaskKeyboardTest, WhateverHeldTheFocusNoKeyUnderTheMaskReachesTh
         EXPECT_EQ (browser.launches(), 0);
         // Nothing but the polls was even tried: the unplugged device refuses every write.
         for (const auto& report : model().refusedReports())
-            EXPECT_TRUE (isPoll (report)) << "a write other than a poll was tried";
+            EXPECT_TRUE (wire::isPoll (report)) << "a write other than a poll was tried: " << wire::describe (report);
         EXPECT_EQ (model().receivedReports(), std::vector<Bytes>{});
         // Nor did the log see a toggle, a reset, a drag or a send.
         for (const auto* line :
