@@ -35,8 +35,6 @@ protected:
     void SetUp() override
     {
         ZARVO_REQUIRE (zarvo::test::displayAvailable() ? std::string() : "no X display (run under xvfb-run)");
-        // The main has entered it already: this only reads its result.
-        ZARVO_ENTER_PRIVATE_NETWORK_NAMESPACE();
     }
 
     // The app as the other app tests start it, with no microphone to list.

@@ -209,6 +209,11 @@ void AppUnderTest::startDrain (const Launch& launch)
     ::fcntl (drain->readFd, F_SETPIPE_SZ, 1 << 20);
 }
 
+namespace
+{
+// To be called first thing in a child just forked, with the test process's id: the child is killed
+// when the thread that forked it ends, however it ends (a crash, a kill, a timeout), so that no copy
+// of the app outlives its test. It keeps that through exec.
 void dieWithParent (pid_t parent)
 {
     ::prctl (PR_SET_PDEATHSIG, SIGKILL);
@@ -217,8 +222,6 @@ void dieWithParent (pid_t parent)
         ::_exit (127);
 }
 
-namespace
-{
 // A namespace as the kernel tells one from another: the device and inode of its /proc file.
 std::optional<std::pair<dev_t, ino_t>> namespaceAt (const std::string& path)
 {
@@ -618,9 +621,16 @@ void AppUnderTest::release()
     runCommand ("xdotool mouseup 1");
 }
 
-void AppUnderTest::focusWindow()
+bool AppUnderTest::focusWindow()
 {
     runCommand ("xdotool windowfocus --sync " + windowId);
+    return hasTheInputFocus();
+}
+
+bool AppUnderTest::hasTheInputFocus() const
+{
+    const auto focused = runCommand ("xdotool getwindowfocus");
+    return focused.exitCode == 0 && juce::String (focused.output).trim().toStdString() == windowId;
 }
 
 void AppUnderTest::typeKeys (const std::string& keys)
@@ -686,20 +696,26 @@ juce::Image AppUnderTest::screenShot()
     return screen.isValid() ? screen.convertedToFormat (juce::Image::ARGB) : juce::Image();
 }
 
-juce::Image AppUnderTest::panelShot()
+namespace
 {
-    const auto screen = screenShot();
+// The part of a screenshot that an area of the screen covers, or an invalid image.
+juce::Image shotOf (juce::Rectangle<int> area)
+{
+    const auto screen = AppUnderTest::screenShot();
     if (!screen.isValid())
         return {};
-    return screen.getClippedImage (contentArea()).createCopy();
+    return screen.getClippedImage (area).createCopy();
+}
+} // namespace
+
+juce::Image AppUnderTest::panelShot()
+{
+    return shotOf (contentArea());
 }
 
 juce::Image AppUnderTest::windowShot()
 {
-    const auto screen = screenShot();
-    if (!screen.isValid())
-        return {};
-    return screen.getClippedImage (areaOf (windowId)).createCopy();
+    return shotOf (areaOf (windowId));
 }
 
 juce::Image AppUnderTest::take (Shot what)
@@ -862,8 +878,14 @@ std::string AppUnderTest::closeWithTheCloseButton (Closing& closing)
             return "no press showed on the close button in " + std::to_string (mostPresses) + " presses";
         ++closing.presses;
         const bool shown = pressTheCloseButton (windowId, closing.nudges, closingBegan);
-        if (const auto early = closedOnThePress(); !early.empty())
-            return early;
+        // Once a release has gone out, the app may close on it late, while a later press is held.
+        if (closing.releases == 0)
+        {
+            if (const auto early = closedOnThePress(); !early.empty())
+                return early;
+        }
+        else if (closingBegan())
+            break;
         if (!shown)
         {
             // Never shown: the window did not take the press. Let go, and press again unless the

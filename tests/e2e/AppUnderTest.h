@@ -28,11 +28,6 @@ struct CommandResult
 // Runs a shell command and returns its exit code and what it printed (both streams).
 CommandResult runCommand (const std::string& command);
 
-// To be called first thing in a child that a test has just forked, with the test process's id: the
-// child is killed when the thread that forked it ends, however it ends (a crash, a kill, a timeout),
-// so that no copy of the app outlives its test. It keeps that through exec.
-void dieWithParent (pid_t parent);
-
 class AppUnderTest
 {
 public:
@@ -85,11 +80,6 @@ public:
     // Why findWindow() found none, for a failure's message: how the app ended, if it did, and what
     // it printed.
     std::string whyNoWindow();
-    // The visible window of the process that carries the window icon: the app sets it last, on the
-    // window it has created anew for the last time (a window seen before may be gone a moment
-    // later). Once the time is up, any visible window of the process; empty when there is none, or
-    // as soon as running() is false.
-    static std::string findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running);
     const std::string& window() const { return windowId; }
     // Another visible window of the process (a popup menu), or empty once the time is up.
     std::string otherWindow (int timeoutMs = 3000);
@@ -135,8 +125,10 @@ public:
     void dragTo (juce::Point<int> panelPoint);
     void release();
     // Gives the window the X input focus and waits until it has it (no window manager does under
-    // Xvfb; without it, key events go nowhere).
-    void focusWindow();
+    // Xvfb; without it, key events go nowhere); false when the X server says it has not.
+    bool focusWindow();
+    // Whether the X server says the window has the input focus.
+    bool hasTheInputFocus() const;
     // Real key events (xdotool key names, e.g. "Right Right Left") to the window that has the focus,
     // at a hand's pace.
     void typeKeys (const std::string& keys);
@@ -157,16 +149,10 @@ public:
     static constexpr int crossPressed = 150;
     // Waits until the cross shows that grey; false once the time is up.
     static bool waitForCloseButton (const std::string& window, int grey, int timeoutMs = 10000);
-    // The pointer onto the button until it lights up; false when it never does (or giveUp() holds).
-    // The window handles its events in order: once the button shows this, the window has handled
-    // every event that came before the move.
-    static bool hoverTheCloseButton (const std::string& window, const std::function<bool()>& giveUp = {});
+    // The pointer onto the button until it lights up; false when it never does. The window handles
+    // its events in order: once the button shows this, the window has handled every event that came
+    // before the move.
     bool hoverTheCloseButton() { return hoverTheCloseButton (windowId); }
-    // Presses the button where the pointer rests and holds it until the cross shows the press;
-    // false when it never does (or giveUp() holds). The window may keep an X event it has already
-    // read waiting until the next one comes: a held pointer that shows nothing for a while moves
-    // by a pixel, as a hand that is never quite still does; `nudges` counts those moves.
-    static bool pressTheCloseButton (const std::string& window, int& nudges, const std::function<bool()>& giveUp = {});
 
     // What closing the window with its close button took, and what did not follow.
     struct Closing
@@ -213,6 +199,19 @@ public:
     pid_t pid = -1;
 
 private:
+    // The visible window of the process that carries the window icon: the app sets it last, on the
+    // window it has created anew for the last time (a window seen before may be gone a moment
+    // later). Once the time is up, any visible window of the process; empty when there is none, or
+    // as soon as running() is false.
+    static std::string findLastingWindow (pid_t pid, int timeoutMs, const std::function<bool()>& running);
+    // The pointer onto the close button until it lights up; false when it never does (or giveUp()
+    // holds).
+    static bool hoverTheCloseButton (const std::string& window, const std::function<bool()>& giveUp = {});
+    // Presses the button where the pointer rests and holds it until the cross shows the press;
+    // false when it never does (or giveUp() holds). The window may keep an X event it has already
+    // read waiting until the next one comes: a held pointer that shows nothing for a while moves
+    // by a pixel, as a hand that is never quite still does; `nudges` counts those moves.
+    static bool pressTheCloseButton (const std::string& window, int& nudges, const std::function<bool()>& giveUp = {});
     static void approach (const std::string& window, juce::Point<int> point);
     static void clickAt (const std::string& window, juce::Point<int> point);
     // Waits until the cross's brightest blue (-1 without a screenshot) passes looksRight; nudges

@@ -72,7 +72,7 @@ const Reports arrival =
 // microphone that has heard an arrival's reports (or a start's, which are as many).
 long heartbeatsAfterArrival (const Reports& all)
 {
-    return all.size() > arrival.size() ? std::count (all.begin() + (long)arrival.size(), all.end(), heartbeatQuery) : 0;
+    return heartbeatsAfter (all, arrival.size());
 }
 
 bool polledAfterArrival (const Reports& all)
@@ -108,13 +108,20 @@ bool isStatusLine (const std::string& line)
     return count == 8 && !line.empty() && line.back() == ' ';
 }
 
-// Elements 1 to 7 of a status line, with the gain (element 2), which the drag moves, left out.
-std::string statusWithoutGain (const std::string& line)
+// The elements of the synchronisation's status line, in index order.
+std::vector<std::string> statusElements (const std::string& line)
 {
     std::istringstream fields (line);
     std::vector<std::string> elements;
     for (std::string field; fields >> field;)
         elements.push_back (field);
+    return elements;
+}
+
+// Elements 1 to 7 of a status line, with the gain (element 2), which the drag moves, left out.
+std::string statusWithoutGain (const std::string& line)
+{
+    const auto elements = statusElements (line);
     std::string text;
     for (size_t i = 1; i < elements.size(); ++i)
         text += (i == 2 ? std::string ("*") : elements[i]) + " ";
@@ -138,7 +145,7 @@ bool worthKeeping (const std::string& line)
 ProcessFootprint settledFootprint (pid_t pid)
 {
     std::optional<ProcessFootprint> last;
-    sleepUntil (
+    const bool settled = sleepUntil (
         [&]
         {
             auto next = readFootprint (pid);
@@ -147,6 +154,7 @@ ProcessFootprint settledFootprint (pid_t pid)
             return agree;
         },
         5000, 200);
+    EXPECT_TRUE (settled) << "the descriptors and threads never read the same twice in a row";
     return *last;
 }
 
@@ -365,7 +373,10 @@ void Soak::printSliderPresses() const
 void Soak::unplugsAndReplugs (int number)
 {
     cycle = number;
-    microphone.model().clearRecord();
+    // Later cycles keep what the last one's end left, so that nothing sent between two cycles (while
+    // the footprint is read, say) goes unseen by the look before the press.
+    if (number == 1)
+        microphone.model().clearRecord();
     const auto logBefore = app->logMark();
     // Up the track in one cycle, down it in the next.
     const int from = number % 2 == 0 ? 30 : 70, step = number % 2 == 0 ? 2 : -2;
@@ -416,7 +427,8 @@ void Soak::unplugsAndReplugs (int number)
 // The drag's values queued while no microphone answered are stale once the arrival has read the
 // microphone back: the first heartbeat answered lets the pacer send again, and by the second it
 // has had many turns. None of those values went out, and the microphone holds the gain read back,
-// the one the label shows. From there to its press the next cycle looks on (expectThePressFirst).
+// the one the label shows. From there to its press the next cycle looks on (expectThePressFirst),
+// the record cleared here.
 void Soak::expectNothingQueuedToGoOut (const std::string& statusLine)
 {
     ASSERT_TRUE (waitForReports ([] (const Reports& all) { return heartbeatsAfterArrival (all) >= 2; }))
@@ -425,16 +437,19 @@ void Soak::expectNothingQueuedToGoOut (const std::string& statusLine)
     const Reports since (all.begin() + (long)std::min (all.size(), arrival.size()), all.end());
     EXPECT_TRUE (std::none_of (since.begin(), since.end(), isSliderFrame))
         << where() << "slider values went out after the arrival's read-back:" << describe (since);
-    std::istringstream fields (statusLine);
-    std::string element, readBackGain;
-    fields >> element >> element >> readBackGain;
+    const auto elements = statusElements (statusLine);
+    ASSERT_GT (elements.size(), 2u) << where() << "no gain in the status line \"" << statusLine << "\"";
+    const auto& readBackGain = elements[2];
     const auto rawGain = (unsigned int)microphone.model().parameter (microphoneGroup, 2);
     EXPECT_EQ (std::to_string (zarvo::gainPercentFromRaw (rawGain)), readBackGain)
         << where() << "the microphone's gain is not the one read back (raw " << rawGain << ")";
+    // The next cycle's press looks on from here.
+    microphone.model().clearRecord();
 }
 
-// From the last arrival to this cycle's press nothing else went out: the first slider frame since
-// the record was cleared, just before the press, is the press's own, the value from before it.
+// From the last arrival's check to this cycle's press nothing else went out: the first slider frame
+// since the record was cleared (by that check, or before the first press) is the press's own, the
+// value from before it.
 void Soak::expectThePressFirst (size_t logBefore)
 {
     size_t started = 0;

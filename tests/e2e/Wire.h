@@ -4,6 +4,7 @@
 
 #include "MicrophoneModel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -66,6 +67,12 @@ inline int setValue (const Bytes& bytes, unsigned char group, unsigned char para
         bytes[5] != parameter)
         return -1;
     return bytes[6] | (bytes[7] << 8);
+}
+
+// How many heartbeat polls came after the first `mark` reports.
+inline long heartbeatsAfter (const Reports& all, size_t mark)
+{
+    return all.size() > mark ? std::count (all.begin() + (long)mark, all.end(), heartbeatQuery) : 0;
 }
 
 // A set frame of one of the four sliders' parameters: the gain, the noise-reduction level and the

@@ -326,7 +326,15 @@ std::optional<Run> startApp (const Options& options, test::PluggableMicrophone& 
         };
         Run run;
         run.started = Clock::now();
-        run.app = std::make_unique<AppUnderTest> (launch);
+        try
+        {
+            run.app = std::make_unique<AppUnderTest> (launch);
+        }
+        catch (const std::runtime_error& refused)
+        {
+            whyNot = refused.what();
+            return {};
+        }
 
         const auto started = [&]
         {
