@@ -664,11 +664,6 @@ void AppUnderTest::moveInWindow (const std::string& otherWindow, juce::Point<int
     approach (otherWindow, point);
 }
 
-void AppUnderTest::clickInWindow (const std::string& otherWindow, juce::Point<int> point)
-{
-    clickAt (otherWindow, point);
-}
-
 juce::Rectangle<int> AppUnderTest::areaOf (const std::string& window)
 {
     const auto info = runCommand ("xwininfo -id " + window).output;

@@ -137,7 +137,6 @@ public:
     void doubleClickInWindow (juce::Point<int> windowPoint);
     // Coordinates of another window of the process (a popup menu).
     void moveInWindow (const std::string& otherWindow, juce::Point<int> point);
-    void clickInWindow (const std::string& otherWindow, juce::Point<int> point);
     // Where a window lies on the screen.
     static juce::Rectangle<int> areaOf (const std::string& window);
 
